@@ -175,29 +175,22 @@ TEST_F(PluginTest, TwinExportsBehaveAlike)
 
 TEST_F(PluginTest, ForcedGermanMakesTheWindowsGerman)
 {
-    RECT rc = {0, 0, 800, 600};
-    std::wstring english, german;
-    {
+    // Every text both window kinds show, with the plug-in loaded afresh.
+    auto textsOfBothWindows = [this]() {
+        RECT rc = {0, 0, 800, 600};
         Plugin plugin(L"KVEffect.dll");
-        HWND h = plugin.pInitPlugin(m_hParent, 1, &rc, 0);
-        ASSERT_NE(h, nullptr);
-        english = AllTexts(h);
+        HWND hMain = plugin.pInitPlugin(m_hParent, 1, &rc, 0);
         HWND hMaster = plugin.pInitPlugin(m_hParent, 0, &rc, 0);
-        english += AllTexts(hMaster);
-        plugin.pUninitPlugin(h);
+        std::wstring texts = hMain && hMaster ? AllTexts(hMain) + AllTexts(hMaster) : std::wstring();
+        plugin.pUninitPlugin(hMain);
         plugin.pUninitPlugin(hMaster);
-    }
-    {
-        ScopedRegValue force(kEditionKey, L"ForceLanguageID", 1031u);
-        Plugin plugin(L"KVEffect.dll");
-        HWND h = plugin.pInitPlugin(m_hParent, 1, &rc, 0);
-        ASSERT_NE(h, nullptr);
-        german = AllTexts(h);
-        HWND hMaster = plugin.pInitPlugin(m_hParent, 0, &rc, 0);
-        german += AllTexts(hMaster);
-        plugin.pUninitPlugin(h);
-        plugin.pUninitPlugin(hMaster);
-    }
+        return texts;
+    };
+    std::wstring english = textsOfBothWindows();
+    ASSERT_FALSE(english.empty());
+    ScopedRegValue force(kEditionKey, L"ForceLanguageID", 1031u);
+    std::wstring german = textsOfBothWindows();
+    ASSERT_FALSE(german.empty());
     EXPECT_NE(english, german) << Narrow(english);
 }
 
