@@ -1,0 +1,524 @@
+// Settings by name: what another application, the control tool and tests
+// change "from outside", each change announced as the driver's own
+// interfaces would announce it.
+#include "SimInternal.h"
+
+#include "features/KVDriverTypes.h"
+
+#include <vector>
+
+namespace kvsim {
+
+namespace detail {
+namespace {
+
+const wchar_t kCustom[] = L"<Custom>";
+
+enum class Kind { Bool, DwordBool, Float, Percent, Selected, Current, Mode, Key, Quirk };
+enum class Arg { Fixed, Value, EqOnOff };
+
+// One named setting of one node: where it lives, what it accepts, what it posts.
+struct Target {
+    Kind kind = Kind::Bool;
+    void* p = nullptr;
+    Range range = {};
+    int nChoices = 0;              // Selected, Current
+    PresetFamily* pFamily = nullptr;
+    bool bEqFamily = false;
+    Source source = Source::AGC;
+    int nSub = 0;
+    UINT dwHint = 0;
+    UINT dwArg = 0;
+    Arg arg = Arg::Fixed;
+};
+
+std::vector<std::wstring> Split(const std::wstring& name)
+{
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    for (;;) {
+        size_t dot = name.find(L'.', start);
+        parts.push_back(name.substr(start, dot == std::wstring::npos ? std::wstring::npos : dot - start));
+        if (dot == std::wstring::npos)
+            return parts;
+        start = dot + 1;
+    }
+}
+
+bool Index(const std::wstring& text, int nCount, int* pIndex)
+{
+    DWORD v;
+    if (!ParseUInt(text, &v) || v >= DWORD(nCount))
+        return false;
+    *pIndex = int(v);
+    return true;
+}
+
+Target OnOff(BOOL* p, Source source)
+{
+    Target t;
+    t.kind = Kind::Bool;
+    t.p = p;
+    t.source = source;
+    t.dwHint = KVHINT_ONOFF;
+    t.arg = Arg::Value;
+    return t;
+}
+
+Target Value(float* p, const Range& r, Source source, UINT dwHint, UINT dwArg = 0)
+{
+    Target t;
+    t.kind = Kind::Float;
+    t.p = p;
+    t.range = r;
+    t.source = source;
+    t.dwHint = dwHint;
+    t.dwArg = dwArg;
+    return t;
+}
+
+// Finds the setting; on failure says whether the feature or the name is missing.
+bool Resolve(Node& n, const std::wstring& name, Target* pT, std::wstring* pWhy)
+{
+    Features& f = n.features;
+    std::vector<std::wstring> p = Split(name);
+    const std::wstring& a = p[0];
+    const std::wstring b = p.size() > 1 ? p[1] : L"";
+    auto Absent = [&](const wchar_t* what) {
+        *pWhy = Format(L"%ls has no %ls", n.szAlias, what);
+        return false;
+    };
+    Target& t = *pT;
+    int i = 0;
+    if (a == L"agc" && p.size() == 2 && b == L"enabled") {
+        if (!f.agc.bPresent)
+            return Absent(L"volume levelling (agc)");
+        t = OnOff(&f.agc.bEnabled, Source::AGC);
+        return true;
+    }
+    if ((a == L"bassboost" || a == L"bassmgmt" || a == L"pdp" || a == L"reverb") && p.size() == 2) {
+        Scalar& s = a == L"bassboost" ? f.bassBoost.level : a == L"bassmgmt" ? f.bassManagement : a == L"pdp" ? f.pdp : f.rvx.env;
+        Source src = a == L"bassboost" ? Source::BassBoost : a == L"bassmgmt" ? Source::BassManagement
+                   : a == L"pdp" ? Source::Pdp : Source::RVXEnvironment;
+        if (!s.bPresent)
+            return Absent(a.c_str());
+        if (b == L"enabled")
+            t = OnOff(&s.bEnabled, src);
+        else if (b == L"value")
+            t = Value(&s.fValue, s.range, src, KVHINT_VALUE);
+        else if (b == L"freq" && a == L"bassboost")
+            t = Value(&f.bassBoost.fFreq, f.bassBoost.freqRange, src, KVHINT_FREQUENCY);
+        else
+            return false;
+        return true;
+    }
+    if (a == L"subwoofer" && p.size() == 2 && b == L"state") {
+        if (!f.subWoofer.bPresent)
+            return Absent(L"subwoofer gain");
+        t.kind = Kind::DwordBool;
+        t.p = &f.subWoofer.dwState;
+        t.source = Source::SubWooferGain;
+        t.dwHint = KVHINT_STATE;
+        t.arg = Arg::Value;
+        return true;
+    }
+    if (a == L"mixer" && p.size() == 2) {
+        if (!f.mixer.bPresent)
+            return Absent(L"mixer");
+        if (!Index(b, kMaxSpeakers, &i))
+            return *pWhy = Format(L"mixer levels are mixer.0 to mixer.%d", kMaxSpeakers - 1), false;
+        t.kind = Kind::Percent;
+        t.p = &f.mixer.nLevel[i];
+        t.source = Source::MixerFx;
+        t.dwHint = KVHINT_VALUE;
+        t.dwArg = UINT(i);
+        return true;
+    }
+    if (a == L"upmix") {
+        Upmix& u = f.upmix;
+        if (!u.bPresent)
+            return Absent(L"upmix");
+        if (p.size() == 2 && b == L"enabled") {
+            t = OnOff(&u.bEnabled, Source::Upmix);
+            return true;
+        }
+        if (p.size() == 2 && b == L"selected") {
+            t.kind = Kind::Selected;
+            t.p = &u.nSelected;
+            t.nChoices = u.nElements;
+            t.source = Source::Upmix;
+            t.dwHint = KVHINT_SELECT;
+            t.arg = Arg::Value;
+            return true;
+        }
+        if (p.size() == 4 && b == L"element") {
+            if (!Index(p[2], u.nElements, &i))
+                return *pWhy = Format(L"%ls has elements 0 to %d", n.szAlias, u.nElements - 1), false;
+            Element& e = u.elements[i];
+            if (p[3] == L"value") {
+                t = Value(&e.fValue, e.range, Source::Element, KVHINT_VALUE, UINT(i));
+            } else if (p[3] == L"mode") {
+                t.kind = Kind::Mode;
+                t.p = &e.dwMode;
+                t.source = Source::Element;
+                t.dwHint = KVHINT_MODE;
+                t.arg = Arg::Value;
+            } else {
+                return false;
+            }
+            t.nSub = i;
+            return true;
+        }
+        return false;
+    }
+    if (a == L"eq") {
+        Equalizer& eq = f.eq;
+        if (!eq.bPresent)
+            return Absent(L"equalizer (eq)");
+        if (p.size() == 2 && b == L"enabled") {
+            t = OnOff(&eq.bEnabled, Source::EQ);
+            t.dwHint = KVEQ_ONOFF;
+            t.arg = Arg::EqOnOff;
+            return true;
+        }
+        if (p.size() == 2 && b == L"preamp") {
+            t = Value(&eq.fPreamp, eq.preampRange, Source::EQ, KVEQ_PREAMP);
+            return true;
+        }
+        if (p.size() == 3 && b == L"band") {
+            if (!Index(p[2], eq.nBands, &i))
+                return *pWhy = Format(L"%ls has bands 0 to %d", n.szAlias, eq.nBands - 1), false;
+            t = Value(&eq.bands[i].fLevel, eq.bands[i].range, Source::EQ, KVEQ_BAND, UINT(i));
+            return true;
+        }
+        return false;
+    }
+    if ((a == L"eqpresets" || a == L"rvxpresets") && p.size() == 2) {
+        bool bEq = a == L"eqpresets";
+        PresetFamily& fam = bEq ? f.eqPresets : f.rvxPresets;
+        if (!fam.bWide && !fam.bNarrow)
+            return Absent(bEq ? L"equalizer presets" : L"reverb presets");
+        if (b == L"active") {
+            t.kind = Kind::Key;
+            t.pFamily = &fam;
+            t.bEqFamily = bEq;
+            return true;
+        }
+        if (b == L"enabled" && !bEq) {
+            t = OnOff(&f.rvx.bPresetsEnabled, Source::RVXPresetU);
+            t.pFamily = &fam;   // both reverb preset sources hear it
+            return true;
+        }
+        return false;
+    }
+    if (a == L"speakers" && p.size() == 2 && b == L"current") {
+        if (!f.speakers.dwVersion)
+            return Absent(L"speaker configuration");
+        t.kind = Kind::Current;
+        t.p = &f.speakers.nCurrent;
+        t.nChoices = f.speakers.nLayouts;
+        t.source = Source::SpkConfig;
+        t.dwHint = KVHINT_CURRENT;
+        t.arg = Arg::Value;
+        return true;
+    }
+    if (a == L"quirk" && p.size() == 2) {
+        BOOL* q = QuirkFlag(n.quirks, b);
+        if (!q)
+            return *pWhy = Format(L"unknown quirk '%ls' (%ls, %ls, %ls, %ls)", b.c_str(), kQuirkNames[0], kQuirkNames[1],
+                                  kQuirkNames[2], kQuirkNames[3]), false;
+        t.kind = Kind::Quirk;
+        t.p = q;
+        return true;
+    }
+    return false;
+}
+
+bool ResolveOrSay(Node& n, const std::wstring& name, Target* pT, std::wstring* pWhy)
+{
+    if (Resolve(n, name, pT, pWhy))
+        return true;
+    if (pWhy->empty())
+        *pWhy = Format(L"unknown setting '%ls' (kvsim get %ls lists them)", name.c_str(), n.szAlias);
+    return false;
+}
+
+std::wstring ValueText(const Node& n, const Target& t)
+{
+    switch (t.kind) {
+    case Kind::Bool:
+    case Kind::Quirk: return *static_cast<BOOL*>(t.p) ? L"1" : L"0";
+    case Kind::DwordBool:
+    case Kind::Mode: return Format(L"%lu", *static_cast<DWORD*>(t.p));
+    case Kind::Float: return FormatFloat(*static_cast<float*>(t.p));
+    case Kind::Percent: return Format(L"%ld", *static_cast<LONG*>(t.p));
+    case Kind::Selected: return Format(L"%d", *static_cast<int*>(t.p));
+    case Kind::Current: return Format(L"%u", *static_cast<UINT*>(t.p));
+    case Kind::Key: return t.pFamily->szActive;
+    }
+    return L"";
+}
+
+void PostBoth(int nNode, bool bEq, UINT dwHint, UINT dwArg)
+{
+    Source wide = bEq ? Source::EQPresetU : Source::RVXPresetU;
+    Source narrow = bEq ? Source::EQPreset : Source::RVXPreset;
+    AppendEvent(nNode, wide, 0, EventCodeFor(wide), dwHint, dwArg);
+    AppendEvent(nNode, narrow, 0, EventCodeFor(narrow), dwHint, dwArg);
+}
+
+// A preset chosen from outside takes effect as the driver would apply it.
+void ApplyPreset(int nNode, Node& n, const Preset& p, bool bEq)
+{
+    Features& f = n.features;
+    if (bEq && f.eq.bPresent) {
+        for (int i = 0; i < f.eq.nBands; ++i)
+            f.eq.bands[i].fLevel = p.fLevels[i];
+        f.eq.fPreamp = p.fPreamp;
+        AppendEvent(nNode, Source::EQ, 0, KVEVT_EQ, KVEQ_REFRESH, 0);
+    } else if (!bEq && f.rvx.env.bPresent) {
+        f.rvx.env.fValue = p.fValue;
+        AppendEvent(nNode, Source::RVXEnvironment, 0, KVEVT_RVX, KVHINT_VALUE, 0);
+    }
+}
+
+bool SetKey(int nNode, Node& n, const Target& t, const std::wstring& value, std::wstring* pWhy)
+{
+    PresetFamily& fam = *t.pFamily;
+    const Preset* pPreset = nullptr;
+    if (value != kCustom) {
+        for (int i = 0; i < fam.nPresets && !pPreset; ++i)
+            if (_wcsicmp(fam.presets[i].szKey, value.c_str()) == 0)
+                pPreset = &fam.presets[i];
+        if (!pPreset) {
+            *pWhy = Format(L"%ls has no preset '%ls' (or use %ls)", n.szAlias, value.c_str(), kCustom);
+            return false;
+        }
+    }
+    CopyText(fam.szActive, kKeyCch, pPreset ? pPreset->szKey : kCustom);
+    PostBoth(nNode, t.bEqFamily, KVPRESET_ACTIVE, 0);
+    if (pPreset)
+        ApplyPreset(nNode, n, *pPreset, t.bEqFamily);
+    return true;
+}
+
+bool SetValue(int nNode, Node& n, const Target& t, const std::wstring& value, std::wstring* pWhy)
+{
+    UINT dwValue = 0;
+    BOOL b;
+    float fv;
+    LONG lv;
+    DWORD dv;
+    switch (t.kind) {
+    case Kind::Key:
+        return SetKey(nNode, n, t, value, pWhy);
+    case Kind::Bool:
+    case Kind::Quirk:
+    case Kind::DwordBool:
+        if (!ParseBool(value, &b))
+            return *pWhy = Format(L"'%ls' is not on or off (1 or 0)", value.c_str()), false;
+        if (t.kind == Kind::DwordBool)
+            *static_cast<DWORD*>(t.p) = b ? 1 : 0;
+        else
+            *static_cast<BOOL*>(t.p) = b;
+        dwValue = b ? 1 : 0;
+        break;
+    case Kind::Float:
+        if (!ParseFloat(value, &fv))
+            return *pWhy = Format(L"'%ls' is not a number", value.c_str()), false;
+        if (fv < t.range.fMin || fv > t.range.fMax)
+            return *pWhy = Format(L"%ls is outside %ls..%ls", FormatFloat(fv).c_str(), FormatFloat(t.range.fMin).c_str(),
+                                  FormatFloat(t.range.fMax).c_str()), false;
+        *static_cast<float*>(t.p) = fv;
+        break;
+    case Kind::Percent:
+        if (!ParseInt(value, &lv) || lv < 0 || lv > 100)
+            return *pWhy = Format(L"'%ls' is not a percentage from 0 to 100", value.c_str()), false;
+        *static_cast<LONG*>(t.p) = lv;
+        break;
+    case Kind::Selected:
+        if (!ParseInt(value, &lv) || lv < -1 || lv >= t.nChoices)
+            return *pWhy = Format(L"'%ls' is not -1 (none) or an element from 0 to %d", value.c_str(), t.nChoices - 1), false;
+        *static_cast<int*>(t.p) = int(lv);
+        dwValue = UINT(lv);
+        break;
+    case Kind::Current:
+        if (!ParseUInt(value, &dv) || dv >= DWORD(t.nChoices))
+            return *pWhy = Format(L"'%ls' is not a layout from 0 to %d", value.c_str(), t.nChoices - 1), false;
+        *static_cast<UINT*>(t.p) = dv;
+        dwValue = dv;
+        break;
+    case Kind::Mode:
+        if (!ParseUInt(value, &dv))
+            return *pWhy = Format(L"'%ls' is not a whole number", value.c_str()), false;
+        *static_cast<DWORD*>(t.p) = dv;
+        dwValue = dv;
+        break;
+    }
+    if (t.kind == Kind::Quirk)
+        return true;
+    UINT dwArg = t.arg == Arg::Value ? dwValue : t.arg == Arg::EqOnOff ? (dwValue ? UINT(KVEQ_ON) : 0u) : t.dwArg;
+    if (t.pFamily)   // the reverb presets' own switch: both flavours hear it
+        PostBoth(nNode, false, t.dwHint, dwArg);
+    else
+        AppendEvent(nNode, t.source, t.nSub, EventCodeFor(t.source), t.dwHint, dwArg);
+    return true;
+}
+
+// The endpoint's look to the OS changed: its store entry, the endpoint
+// library and both enumerators hear of it.
+void AnnounceEndpointChange(Node& n, UINT dwTopologyArg)
+{
+    PublishEndpoint(n);
+    if (n.kind == NodeKind::Endpoint)
+        AppendEvent(-1, Source::Topology, 0, KVEVT_ENDPOINTS, KVHINT_TOPOLOGY, dwTopologyArg);
+    AppendEvent(-1, Source::EndpointEnum, 0, KVEVT_ENDPOINTS, KVHINT_TOPOLOGY, 0);
+    AppendEvent(-1, Source::DeviceEnum, 0, KVEVT_ENDPOINTS, KVHINT_TOPOLOGY, 0);
+}
+
+bool SetFormat(Node& n, const std::wstring& value, std::wstring* pWhy)
+{
+    std::vector<std::wstring> p;
+    size_t start = 0;
+    for (;;) {
+        size_t colon = value.find(L':', start);
+        p.push_back(value.substr(start, colon == std::wstring::npos ? std::wstring::npos : colon - start));
+        if (colon == std::wstring::npos)
+            break;
+        start = colon + 1;
+    }
+    DWORD ch, mask, rate = n.format.dwSampleRate;
+    if (p.size() < 2 || p.size() > 3 || !ParseUInt(p[0], &ch) || !ParseUInt(p[1], &mask) ||
+        (p.size() == 3 && !ParseUInt(p[2], &rate)))
+        return *pWhy = Format(L"'%ls' is not channels:mask[:rate], e.g. 6:0x3f:48000", value.c_str()), false;
+    if (!CheckFormat(ch, mask, rate, pWhy))
+        return false;
+    n.format.wChannels = WORD(ch);
+    n.format.dwChannelMask = mask;
+    n.format.dwSampleRate = rate;
+    AnnounceEndpointChange(n, 3);
+    return true;
+}
+
+Node* UsedNode(int nNode, std::wstring* pWhy)
+{
+    SharedState* s = State();
+    if (!s)
+        return *pWhy = L"the simulated driver's state cannot be opened", nullptr;
+    if (nNode < 0 || nNode >= kMaxNodes || !s->nodes[nNode].bUsed)
+        return *pWhy = Format(L"there is no node %d", nNode), nullptr;
+    return &s->nodes[nNode];
+}
+
+}  // namespace
+}  // namespace detail
+
+bool SetPlugged(int nNode, bool bPlugged, wchar_t* pError, int cchError)
+{
+    Open();
+    StateLock lock;
+    std::wstring why;
+    Node* n = detail::UsedNode(nNode, &why);
+    if (!n) {
+        detail::SetError(pError, cchError, why);
+        return false;
+    }
+    NodeState want = bPlugged ? NodeState::Active : NodeState::Unplugged;
+    if (n->state == want)
+        return true;
+    n->state = want;
+    detail::State()->generation++;
+    detail::AnnounceEndpointChange(*n, bPlugged ? 0 : 2);
+    detail::WakeReaders();
+    return true;
+}
+
+bool SetSetting(int nNode, const wchar_t* name, const wchar_t* value, wchar_t* pError, int cchError)
+{
+    Open();
+    StateLock lock;
+    std::wstring why;
+    Node* n = detail::UsedNode(nNode, &why);
+    bool bDone = false;
+    if (n && wcscmp(name, L"state") == 0) {
+        if (wcscmp(value, L"active") == 0 || wcscmp(value, L"unplugged") == 0)
+            return SetPlugged(nNode, wcscmp(value, L"active") == 0, pError, cchError);
+        why = detail::Format(L"state is active or unplugged, not '%ls'", value);
+    } else if (n && wcscmp(name, L"format") == 0) {
+        bDone = detail::SetFormat(*n, value, &why);
+    } else if (n) {
+        detail::Target t;
+        bDone = detail::ResolveOrSay(*n, name, &t, &why) && detail::SetValue(nNode, *n, t, value, &why);
+    }
+    if (!bDone) {
+        detail::SetError(pError, cchError, n ? std::wstring(name) + L": " + why : why);
+        return false;
+    }
+    detail::WakeReaders();
+    return true;
+}
+
+bool GetSetting(int nNode, const wchar_t* name, wchar_t* pValue, int cchValue, wchar_t* pError, int cchError)
+{
+    Open();
+    StateLock lock;
+    std::wstring why, text;
+    Node* n = detail::UsedNode(nNode, &why);
+    bool bDone = n != nullptr;
+    if (!n) {
+    } else if (wcscmp(name, L"state") == 0) {
+        text = n->state == NodeState::Active ? L"active" : L"unplugged";
+    } else if (wcscmp(name, L"format") == 0) {
+        text = detail::Format(L"%u:0x%lx:%lu", n->format.wChannels, n->format.dwChannelMask, n->format.dwSampleRate);
+    } else {
+        detail::Target t;
+        bDone = detail::ResolveOrSay(*n, name, &t, &why);
+        if (bDone)
+            text = detail::ValueText(*n, t);
+    }
+    if (!bDone) {
+        detail::SetError(pError, cchError, n ? std::wstring(name) + L": " + why : why);
+        return false;
+    }
+    if (int(text.size()) >= cchValue) {
+        detail::SetError(pError, cchError, std::wstring(name) + L": the value does not fit the buffer");
+        return false;
+    }
+    detail::CopyText(pValue, cchValue, text.c_str());
+    return true;
+}
+
+void ListSettings(int nNode, wchar_t* pBuffer, int cchBuffer)
+{
+    Open();
+    StateLock lock;
+    std::wstring why, out;
+    Node* n = detail::UsedNode(nNode, &why);
+    if (n) {
+        std::vector<std::wstring> names = {L"state", L"format", L"agc.enabled", L"bassboost.enabled", L"bassboost.value",
+                                           L"bassboost.freq", L"bassmgmt.enabled", L"bassmgmt.value", L"subwoofer.state"};
+        for (int i = 0; i < kMaxSpeakers; ++i)
+            names.push_back(detail::Format(L"mixer.%d", i));
+        names.insert(names.end(), {L"pdp.enabled", L"pdp.value", L"upmix.enabled", L"upmix.selected"});
+        for (int i = 0; i < n->features.upmix.nElements; ++i) {
+            names.push_back(detail::Format(L"upmix.element.%d.value", i));
+            names.push_back(detail::Format(L"upmix.element.%d.mode", i));
+        }
+        names.insert(names.end(), {L"eq.enabled", L"eq.preamp"});
+        for (int i = 0; i < n->features.eq.nBands; ++i)
+            names.push_back(detail::Format(L"eq.band.%d", i));
+        names.insert(names.end(), {L"eqpresets.active", L"reverb.enabled", L"reverb.value", L"rvxpresets.enabled",
+                                   L"rvxpresets.active", L"speakers.current"});
+        for (const wchar_t* q : detail::kQuirkNames)
+            names.push_back(std::wstring(L"quirk.") + q);
+        for (const std::wstring& name : names) {
+            detail::Target t;
+            std::wstring ignored;
+            if (name == L"state" || name == L"format" || detail::Resolve(*n, name, &t, &ignored))
+                out += name + L"\n";
+        }
+    }
+    detail::CopyText(pBuffer, cchBuffer, out.c_str());
+}
+
+}  // namespace kvsim

@@ -1,0 +1,509 @@
+// The shared block: mapping, lock, faults, events and readers.
+#include "SimInternal.h"
+
+#include "features/KVDriverTypes.h"
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+
+namespace kvsim {
+
+namespace {
+
+constexpr DWORD kMagic = 0x4D53564B;   // "KVSM"
+// Bump with every change to the layout of SharedState; the file size is
+// checked as well, so a forgotten bump still cannot map a foreign layout.
+constexpr DWORD kVersion = 2;
+
+INIT_ONCE g_instanceOnce = INIT_ONCE_STATIC_INIT;
+wchar_t g_szInstance[64];
+
+INIT_ONCE g_openOnce = INIT_ONCE_STATIC_INIT;
+std::atomic<HANDLE> g_hMutex{nullptr};
+SharedState* g_pState = nullptr;
+
+std::wstring ObjectName(const wchar_t* what)
+{
+    return std::wstring(L"Local\\KVSim.") + InstanceName() + L"." + what;
+}
+
+std::wstring WakeName(DWORD dwPid, DWORD dwSerial)
+{
+    return ObjectName(detail::Format(L"wake.%lu.%lu", dwPid, dwSerial).c_str());
+}
+
+std::wstring StateFilePath()
+{
+    wchar_t dir[MAX_PATH];
+    DWORD n = GetEnvironmentVariableW(L"ProgramData", dir, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        wcscpy(dir, L"C:\\ProgramData");
+    std::wstring path = std::wstring(dir) + L"\\KVSim";
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path + L"\\" + InstanceName() + L".state";
+}
+
+template <size_t N>
+bool Terminated(const wchar_t (&s)[N]) { return wmemchr(s, 0, N) != nullptr; }
+template <size_t N>
+bool Terminated(const char (&s)[N]) { return memchr(s, 0, N) != nullptr; }
+
+bool ValidFamily(const PresetFamily& f)
+{
+    if (f.nPresets < 0 || f.nPresets > kMaxPresets || !Terminated(f.szActive))
+        return false;
+    for (int i = 0; i < f.nPresets; ++i)
+        if (!Terminated(f.presets[i].szKey) || !Terminated(f.presets[i].szName))
+            return false;
+    return true;
+}
+
+bool ValidFeatures(const Features& f)
+{
+    if (f.upmix.nElements < 0 || f.upmix.nElements > kMaxElements ||
+        f.upmix.nSelected < -1 || f.upmix.nSelected >= f.upmix.nElements)
+        return false;
+    if (f.eq.nBands < 0 || f.eq.nBands > kMaxBands)
+        return false;
+    for (int i = 0; i < f.eq.nBands; ++i)
+        if (!Terminated(f.eq.bands[i].szLabel))
+            return false;
+    if (f.rvx.nItems < 0 || f.rvx.nItems > kMaxRvxItems)
+        return false;
+    const SpeakerConfig& sc = f.speakers;
+    if (sc.nLayouts < 0 || sc.nLayouts > kMaxSpeakerLayouts || (sc.nLayouts && sc.nCurrent >= UINT(sc.nLayouts)))
+        return false;
+    for (int i = 0; i < sc.nLayouts; ++i)
+        if (!Terminated(sc.layouts[i].szName))
+            return false;
+    return ValidFamily(f.eqPresets) && ValidFamily(f.rvxPresets);
+}
+
+// Others index arrays with these counts, so a damaged file must not get past here.
+bool ValidState(const SharedState& s)
+{
+    if (s.dwMagic != kMagic || s.dwVersion != kVersion || DWORD(s.mode) > DWORD(DriverMode::None) ||
+        s.firstSeq > s.nextSeq || !Terminated(s.szTopologyName))
+        return false;
+    for (const Node& n : s.nodes) {
+        if (!n.bUsed)
+            continue;
+        if (DWORD(n.kind) > 1 || DWORD(n.flow) > 1 ||
+            (n.state != NodeState::Active && n.state != NodeState::Unplugged) ||
+            !Terminated(n.szId) || !Terminated(n.szName) || !Terminated(n.szAdaptor) ||
+            !Terminated(n.szInstancePath) || !Terminated(n.szAlias) ||
+            !ValidFeatures(n.features) || !ValidFeatures(n.defaults))
+            return false;
+    }
+    for (const Adaptor& a : s.adaptors)
+        if (!Terminated(a.szId))
+            return false;
+    for (const Fault& f : s.faults)
+        if (f.bUsed && DWORD(f.iface) >= DWORD(Iface::Count))
+            return false;
+    return true;
+}
+
+void Initialise(SharedState& s)
+{
+    memset(&s, 0, sizeof(s));
+    s.dwMagic = kMagic;
+    s.dwVersion = kVersion;
+    s.dwNextCookie = 1;
+    auto t = std::make_unique<detail::Topology>();
+    std::wstring error;
+    if (detail::ParseTopology(detail::FromUtf8(DefaultTopologyText()).c_str(), t.get(), &error))
+        detail::ApplyTopology(*t, L"(built-in default)");
+    else
+        OutputDebugStringW((L"kvsim: built-in topology refused: " + error + L"\n").c_str());
+}
+
+BOOL CALLBACK InitInstance(PINIT_ONCE, PVOID, PVOID*)
+{
+    wchar_t buf[64] = L"";
+    DWORD n = GetEnvironmentVariableW(L"KVSIM_INSTANCE", buf, 64);
+    if (n == 0 || n >= 64)
+        wcscpy(buf, L"default");
+    for (wchar_t* p = buf; *p; ++p)
+        if (!iswalnum(*p) && *p != L'-' && *p != L'_' && *p != L'.')
+            *p = L'_';
+    wcscpy(g_szInstance, buf);
+    return TRUE;
+}
+
+BOOL CALLBACK OpenOnce(PINIT_ONCE, PVOID, PVOID*)
+{
+    HANDLE hMutex = CreateMutexW(nullptr, FALSE, ObjectName(L"lock").c_str());
+    if (!hMutex)
+        return TRUE;
+    WaitForSingleObject(hMutex, INFINITE);   // abandoned counts as acquired
+    g_hMutex = hMutex;
+
+    // A file-backed mapping so the settings outlive every process; a
+    // page-file one when the file cannot be had, so the driver still works.
+    const LONGLONG cb = sizeof(SharedState);
+    bool bFresh = true;
+    HANDLE hFile = CreateFileW(StateFilePath().c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (hFile != INVALID_HANDLE_VALUE) {
+        LARGE_INTEGER size = {};
+        GetFileSizeEx(hFile, &size);
+        bFresh = size.QuadPart != cb;
+        if (size.QuadPart > cb) {
+            LARGE_INTEGER at;
+            at.QuadPart = cb;
+            SetFilePointerEx(hFile, at, nullptr, FILE_BEGIN);
+            SetEndOfFile(hFile);
+        }
+    }
+    HANDLE hMapping = CreateFileMappingW(hFile, nullptr, PAGE_READWRITE, DWORD(cb >> 32), DWORD(cb),
+                                         ObjectName(L"state").c_str());
+    // A mapping another process already holds was set up by that process.
+    if (hMapping && GetLastError() == ERROR_ALREADY_EXISTS)
+        bFresh = false;
+    if (hFile != INVALID_HANDLE_VALUE)
+        CloseHandle(hFile);   // the mapping keeps the file open
+    void* p = hMapping ? MapViewOfFile(hMapping, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr;
+    if (p) {
+        g_pState = static_cast<SharedState*>(p);
+        if (bFresh || !ValidState(*g_pState)) {
+            Initialise(*g_pState);
+        } else {
+            // Endpoint ids are machine-wide in the OS store and another
+            // instance may have taken ours away; each process puts them back.
+            for (const Node& n : g_pState->nodes)
+                if (n.bUsed)
+                    detail::PublishEndpoint(n);
+        }
+    } else if (hMapping) {
+        CloseHandle(hMapping);
+    }
+    // The mapping handle stays open for the life of the process.
+    ReleaseMutex(hMutex);
+    return TRUE;
+}
+
+}  // namespace
+
+namespace detail {
+
+SharedState* State() { return g_pState; }
+
+void AppendEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, UINT dwArg)
+{
+    SharedState& s = *g_pState;
+    EventRecord& r = s.ring[s.nextSeq % kEventRing];
+    r.seq = s.nextSeq++;
+    r.nNode = nNode;
+    r.source = source;
+    r.nSub = nSub;
+    r.eEvent = eEvent;
+    r.dwHint = dwHint;
+    r.dwArg = dwArg;
+    QueryPerformanceCounter(&r.qpcPosted);
+}
+
+// A reader's event is gone only when its process is: free the slot then.
+void WakeReaders()
+{
+    for (Waker& w : g_pState->wakers) {
+        if (!w.bUsed)
+            continue;
+        HANDLE h = OpenEventW(EVENT_MODIFY_STATE, FALSE, WakeName(w.dwPid, w.dwSerial).c_str());
+        if (h) {
+            SetEvent(h);
+            CloseHandle(h);
+        } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+            w.bUsed = FALSE;
+        }
+    }
+}
+
+}  // namespace detail
+
+const wchar_t* InstanceName()
+{
+    InitOnceExecuteOnce(&g_instanceOnce, InitInstance, nullptr, nullptr);
+    return g_szInstance;
+}
+
+SharedState* Open()
+{
+    InitOnceExecuteOnce(&g_openOnce, OpenOnce, nullptr, nullptr);
+    return g_pState;
+}
+
+// The mutex is set before the block is initialised, so Open() itself can take
+// the lock without going round InitOnce again.
+void Lock()
+{
+    HANDLE h = g_hMutex.load();
+    if (!h) {
+        Open();
+        h = g_hMutex.load();
+    }
+    if (h)
+        WaitForSingleObject(h, INFINITE);
+}
+
+void Unlock()
+{
+    if (HANDLE h = g_hMutex.load())
+        ReleaseMutex(h);
+}
+
+void Reset(bool bEmpty)
+{
+    if (!Open())
+        return;
+    auto t = std::make_unique<detail::Topology>();
+    if (!bEmpty) {
+        std::wstring error;
+        detail::ParseTopology(detail::FromUtf8(DefaultTopologyText()).c_str(), t.get(), &error);
+    }
+    StateLock lock;
+    SharedState& s = *g_pState;
+    memset(s.faults, 0, sizeof(s.faults));
+    s.firstSeq = s.nextSeq;
+    detail::ApplyTopology(*t, bEmpty ? L"(empty)" : L"(built-in default)");
+}
+
+UINT NewCookie()
+{
+    if (!Open())
+        return 0;
+    StateLock lock;
+    UINT c = g_pState->dwNextCookie++;
+    if (c == 0)
+        c = g_pState->dwNextCookie++;
+    return c;
+}
+
+const wchar_t* DriverModeName(DriverMode mode)
+{
+    switch (mode) {
+    case DriverMode::Endpoint: return L"endpoint";
+    case DriverMode::DeviceOnly: return L"device";
+    case DriverMode::None: return L"none";
+    }
+    return L"?";
+}
+
+void SetDriverMode(DriverMode mode)
+{
+    if (!Open())
+        return;
+    StateLock lock;
+    g_pState->mode = mode;
+    g_pState->generation++;
+    detail::AppendEvent(-1, Source::EndpointEnum, 0, KVEVT_ENDPOINTS, KVHINT_TOPOLOGY, 0);
+    detail::AppendEvent(-1, Source::DeviceEnum, 0, KVEVT_ENDPOINTS, KVHINT_TOPOLOGY, 0);
+    detail::WakeReaders();
+}
+
+// ---- Faults -------------------------------------------------------------------
+
+namespace {
+const wchar_t* const kIfaceNames[] = {
+    L"IKVEndpointEnum", L"IKVDeviceEnum", L"IKVEndpoint", L"IKVDevice", L"IKVAdaptor",
+    L"ISNDINotifySource", L"ISNDIDefaults", L"ISNDIPresetDefaults", L"ISNDIAGC", L"ISNDIBassBoost",
+    L"ISNDIBassManagement", L"ISNDISubWooferGain", L"ISNDIMixerFx", L"ISNDIPdp", L"ISNDIUpmix",
+    L"ISNDIElement", L"ISNDIVSUR3", L"ISNDIEQ", L"ISNDIRVXEnvironment", L"ISNDIEQPresetU",
+    L"ISNDIEQPreset", L"ISNDIRVXPresetList", L"ISNDIRVXPresetU", L"ISNDIRVXPreset",
+    L"ISNDISpkConfig", L"ISNDISpkConfig2", L"ClassFactory", L"PolicyConfig", L"PolicyConfigFallback",
+};
+static_assert(std::size(kIfaceNames) == size_t(Iface::Count));
+}  // namespace
+
+const wchar_t* IfaceName(Iface iface)
+{
+    return DWORD(iface) < DWORD(Iface::Count) ? kIfaceNames[DWORD(iface)] : L"?";
+}
+
+bool IfaceFromName(const wchar_t* name, Iface* pIface)
+{
+    for (DWORD i = 0; i < DWORD(Iface::Count); ++i) {
+        if (_wcsicmp(name, kIfaceNames[i]) == 0) {
+            *pIface = Iface(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool AddFault(Iface iface, DWORD dwSlot, int nNode, HRESULT hr, LONG nCount, wchar_t* pError, int cchError)
+{
+    if (DWORD(iface) >= DWORD(Iface::Count) || nNode < -1 || nNode >= kMaxNodes || nCount == 0 || nCount < -1) {
+        detail::SetError(pError, cchError, L"fault: bad interface, node or count");
+        return false;
+    }
+    if (!Open()) {
+        detail::SetError(pError, cchError, L"the simulated driver's state cannot be opened");
+        return false;
+    }
+    StateLock lock;
+    Fault* pFree = nullptr;
+    for (Fault& f : g_pState->faults) {
+        if (f.bUsed && f.iface == iface && f.dwSlot == dwSlot && f.nNode == nNode) {
+            pFree = &f;
+            break;
+        }
+        if (!f.bUsed && !pFree)
+            pFree = &f;
+    }
+    if (!pFree) {
+        detail::SetError(pError, cchError, detail::Format(L"the fault table is full (%d)", kMaxFaults));
+        return false;
+    }
+    *pFree = Fault{TRUE, iface, dwSlot, nNode, hr, nCount};
+    return true;
+}
+
+void ClearFaults()
+{
+    if (!Open())
+        return;
+    StateLock lock;
+    memset(g_pState->faults, 0, sizeof(g_pState->faults));
+}
+
+HRESULT CheckFault(Iface iface, DWORD dwSlot, int nNode)
+{
+    if (!Open())
+        return S_OK;
+    StateLock lock;
+    for (Fault& f : g_pState->faults) {
+        if (!f.bUsed || f.iface != iface || f.dwSlot != dwSlot || (f.nNode != -1 && f.nNode != nNode))
+            continue;
+        if (f.nRemaining > 0 && --f.nRemaining == 0)
+            f.bUsed = FALSE;
+        return f.hr;
+    }
+    return S_OK;
+}
+
+// ---- Events -------------------------------------------------------------------
+
+void PostEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, UINT dwArg)
+{
+    if (!Open())
+        return;
+    StateLock lock;
+    detail::AppendEvent(nNode, source, nSub, eEvent, dwHint, dwArg);
+    detail::WakeReaders();
+}
+
+EventReader::EventReader()
+{
+    if (!Open())
+        return;
+    const DWORD dwPid = GetCurrentProcessId();
+    StateLock lock;
+    // Serials come from the shared block: a process may hold several copies of
+    // this library (a test program and the driver DLL), and two readers must
+    // never share one auto-reset event.
+    const DWORD dwSerial = NewCookie();
+    m_hWake = CreateEventW(nullptr, FALSE, FALSE, WakeName(dwPid, dwSerial).c_str());
+    SharedState& s = *g_pState;
+    m_nNextSeq = s.nextSeq;
+    if (!m_hWake)
+        return;
+    for (int pass = 0; pass < 2 && m_nSlot < 0; ++pass) {
+        for (int i = 0; i < kMaxWakers; ++i) {
+            if (!s.wakers[i].bUsed) {
+                s.wakers[i] = Waker{TRUE, dwPid, dwSerial};
+                m_nSlot = i;
+                break;
+            }
+        }
+        if (m_nSlot < 0)
+            detail::WakeReaders();   // frees the slots of readers whose process died
+    }
+}
+
+EventReader::~EventReader()
+{
+    if (m_nSlot >= 0) {
+        StateLock lock;
+        Waker& w = g_pState->wakers[m_nSlot];
+        if (w.bUsed && w.dwPid == GetCurrentProcessId())
+            w.bUsed = FALSE;
+    }
+    if (m_hWake)
+        CloseHandle(m_hWake);
+}
+
+bool EventReader::Next(EventRecord* pRecord)
+{
+    if (!Open())
+        return false;
+    StateLock lock;
+    const SharedState& s = *g_pState;
+    if (s.nextSeq > kEventRing && m_nNextSeq < s.nextSeq - kEventRing) {
+        m_nLost += s.nextSeq - kEventRing - m_nNextSeq;
+        m_nNextSeq = s.nextSeq - kEventRing;
+    }
+    if (m_nNextSeq < s.firstSeq)
+        m_nNextSeq = s.firstSeq;   // dropped by Reset, not lost
+    if (m_nNextSeq >= s.nextSeq)
+        return false;
+    *pRecord = s.ring[m_nNextSeq % kEventRing];
+    m_nNextSeq++;
+    return true;
+}
+
+UINT EventCodeFor(Source source)
+{
+    switch (source) {
+    case Source::EndpointEnum:
+    case Source::DeviceEnum:
+    case Source::Topology: return KVEVT_ENDPOINTS;
+    case Source::AGC: return KVEVT_AGC;
+    case Source::BassBoost: return KVEVT_BASSBOOST;
+    case Source::BassManagement:
+    case Source::SubWooferGain: return KVEVT_BASSMANAGEMENT;
+    case Source::MixerFx: return KVEVT_MIXERFX;
+    case Source::Pdp: return KVEVT_PDP;
+    case Source::Upmix: return KVEVT_UPMIX;
+    case Source::Element: return KVEVT_VSUR;
+    case Source::EQ: return KVEVT_EQ;
+    case Source::RVXEnvironment: return KVEVT_RVX;
+    case Source::EQPresetU: return KVEVT_EQPRESET;
+    case Source::EQPreset: return KVEVT_EQPRESET_NARROW;
+    case Source::RVXPresetU: return KVEVT_RVXPRESET;
+    case Source::RVXPreset: return KVEVT_RVXPRESET_NARROW;
+    case Source::SpkConfig: return KVEVT_SPKCONFIG;
+    }
+    return 0;
+}
+
+// ---- Lookups ------------------------------------------------------------------
+
+int FindNodeById(const SharedState& s, const wchar_t* id)
+{
+    for (int i = 0; i < kMaxNodes; ++i)
+        if (s.nodes[i].bUsed && _wcsicmp(s.nodes[i].szId, id) == 0)
+            return i;
+    return -1;
+}
+
+int FindNode(const SharedState& s, const wchar_t* idOrAlias)
+{
+    int i = FindNodeById(s, idOrAlias);
+    for (int j = 0; i < 0 && j < kMaxNodes; ++j)
+        if (s.nodes[j].bUsed && s.nodes[j].szAlias[0] && _wcsicmp(s.nodes[j].szAlias, idOrAlias) == 0)
+            i = j;
+    return i;
+}
+
+int FindAdaptor(const SharedState& s, const wchar_t* id)
+{
+    for (int i = 0; i < kMaxAdaptors; ++i)
+        if (s.adaptors[i].szId[0] && _wcsicmp(s.adaptors[i].szId, id) == 0)
+            return i;
+    return -1;
+}
+
+}  // namespace kvsim

@@ -1,0 +1,241 @@
+// Equalizer and reverb presets in both text flavours, and the preset defaults.
+#include "ContractSupport.h"
+#include "test_support.h"
+
+#include <cstring>
+
+namespace contract {
+namespace {
+
+constexpr DWORD kUser = KV_PRESET_USER;
+
+std::wstring ActiveKey(const Ref& presets)
+{
+    wchar_t key[160] = L"";
+    EXPECT_EQ(S_OK, CallSlot(presets.get(), 8, key));
+    return key;
+}
+
+std::vector<std::wstring> WideKeys(const Ref& presets, std::vector<DWORD>* pKinds = nullptr)
+{
+    std::vector<std::wstring> keys;
+    wchar_t key[160];
+    DWORD dwKind = 0;
+    for (UINT i = 0; i < 64 && CallSlot(presets.get(), 7, i, &dwKind, key) == S_OK; ++i) {
+        keys.emplace_back(key);
+        if (pKinds) pKinds->push_back(dwKind);
+    }
+    return keys;
+}
+
+std::vector<float> Levels(int nNode)  // bands, then pre-amplification
+{
+    kvsim::Equalizer eq = NodeCopy(nNode).features.eq;
+    std::vector<float> v;
+    for (int b = 0; b < eq.nBands; ++b) v.push_back(eq.bands[b].fLevel);
+    v.push_back(eq.fPreamp);
+    return v;
+}
+
+HRESULT Save(const Ref& presets, const wchar_t* name, wchar_t* key)
+{
+    return CallSlot(presets.get(), 11, DWORD{0}, DWORD{0}, DWORD{2}, name, key);
+}
+
+TEST_F(ContractTest, EqualizerPresetsListNameAndActivate)
+{
+    Ref presets = SpeakersFeature(IID_ISNDIEQPresetU);
+    std::vector<DWORD> kinds;
+    EXPECT_EQ((std::vector<std::wstring>{L"eq-flat", L"eq-rock", L"user-1"}), WideKeys(presets, &kinds));
+    EXPECT_EQ((std::vector<DWORD>{KV_PRESET_BUILTIN, KV_PRESET_BUILTIN, kUser}), kinds);
+    wchar_t name[128];
+    EXPECT_EQ(S_OK, CallSlot(presets.get(), 14, L"user-1", name));
+    EXPECT_STREQ(L"My Evening", name);
+    EXPECT_LT(CallSlot(presets.get(), 14, L"nope", name), 0);
+
+    struct Case {
+        const wchar_t* key;
+        bool bAccepted;
+        std::vector<float> levelsAfter;
+    } const cases[] = {
+        {L"eq-rock", true, {5, -1, 4, -4}},
+        {L"<Custom>", true, {5, -1, 4, -4}},  // keeps what is set
+        {L"eq-none", false, {5, -1, 4, -4}},
+        {L"EQ-FLAT", false, {5, -1, 4, -4}},  // keys are exact
+        {L"user-1", true, {2, 1, 2, -1.5f}},
+    };
+    std::wstring active = L"eq-flat";
+    EXPECT_EQ(active, ActiveKey(presets));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(kvtest::Narrow(c.key));
+        EXPECT_EQ(c.bAccepted, SUCCEEDED(CallSlot(presets.get(), 9, c.key)));
+        if (c.bAccepted) active = c.key;
+        EXPECT_EQ(active, ActiveKey(presets));
+        EXPECT_EQ(c.levelsAfter, Levels(m_nSpeakers));
+    }
+}
+
+TEST_F(ContractTest, OnlyUserPresetsAreDeleted)
+{
+    Ref presets = SpeakersFeature(IID_ISNDIEQPresetU);
+    ASSERT_EQ(S_OK, CallSlot(presets.get(), 9, L"user-1"));
+    EXPECT_EQ(E_ACCESSDENIED, CallSlot(presets.get(), 10, L"eq-rock"));
+    EXPECT_LT(CallSlot(presets.get(), 10, L"nope"), 0);
+    EXPECT_LT(CallSlot(presets.get(), 10, L"<Custom>"), 0);
+    EXPECT_EQ(S_OK, CallSlot(presets.get(), 10, L"user-1"));
+    EXPECT_EQ((std::vector<std::wstring>{L"eq-flat", L"eq-rock"}), WideKeys(presets));
+    EXPECT_EQ(L"<Custom>", ActiveKey(presets)) << "the deleted preset was active";
+}
+
+TEST_F(ContractTest, SavingStoresTheCurrentLevelsUnderANewOrSameNamedUserPreset)
+{
+    Ref eq = SpeakersFeature(IID_ISNDIEQ), presets = SpeakersFeature(IID_ISNDIEQPresetU);
+    for (UINT b = 0; b < 3; ++b) ASSERT_EQ(S_OK, CallSlot(eq.get(), 6, b, float(b + 1)));
+    wchar_t key[160] = L"", name[128];
+    ASSERT_EQ(S_OK, Save(presets, L"Night", key));
+    std::wstring newKey = key;
+    std::vector<DWORD> kinds;
+    EXPECT_EQ((std::vector<std::wstring>{L"eq-flat", L"eq-rock", L"user-1", newKey}), WideKeys(presets, &kinds));
+    EXPECT_EQ(kUser, kinds[3]);
+    EXPECT_EQ(newKey, ActiveKey(presets));
+    kvsim::Preset saved = NodeCopy(m_nSpeakers).features.eqPresets.presets[3];
+    EXPECT_EQ((std::vector<float>{1, 2, 3}), std::vector<float>(saved.fLevels, saved.fLevels + 3));
+
+    // The save dialog matches names ignoring case, then overwrites.
+    ASSERT_EQ(S_OK, CallSlot(eq.get(), 6, 0u, -2.0f));
+    ASSERT_EQ(S_OK, Save(presets, L"night", key));
+    EXPECT_EQ(newKey, key);
+    EXPECT_EQ(4u, WideKeys(presets).size());
+    EXPECT_EQ(S_OK, CallSlot(presets.get(), 14, key, name));
+    EXPECT_STREQ(L"night", name);
+    EXPECT_EQ(-2, NodeCopy(m_nSpeakers).features.eqPresets.presets[3].fLevels[0]);
+
+    EXPECT_EQ(E_ACCESSDENIED, Save(presets, L"ROCK", key)) << "a built-in name";
+    EXPECT_LT(Save(presets, L"", key), 0);
+    for (int i = 4; i < kvsim::kMaxPresets; ++i)
+        ASSERT_EQ(S_OK, Save(presets, (L"fill " + std::to_wstring(i)).c_str(), key)) << i;
+    EXPECT_LT(Save(presets, L"one too many", key), 0);
+    EXPECT_EQ(size_t(kvsim::kMaxPresets), WideKeys(presets).size());
+}
+
+TEST_F(ContractTest, ConfigurationBlockLanguageAndPresetSet)
+{
+    Ref eqPresets = SpeakersFeature(IID_ISNDIEQPresetU), item;
+    KVPRESETCONFIG block = KVMakePresetConfig();
+    EXPECT_EQ(S_OK, CallSlot(eqPresets.get(), 13, &block));
+    memset(&block, 0xA5, sizeof(block));  // taken as passed, whatever it holds
+    EXPECT_EQ(S_OK, CallSlot(eqPresets.get(), 13, &block));
+    EXPECT_EQ(S_OK, CallSlot(eqPresets.get(), 15, DWORD{1031}));
+    ASSERT_EQ(S_OK, CallSlot(SpeakersFeature(IID_ISNDIRVXPresetList).get(), 7, 0u, item.Put<ISNDIRVXPresetU>()));
+    GUID other = KV_RVX_PRESET_SET;
+    other.Data1 ^= 1;
+    EXPECT_EQ(E_INVALIDARG, CallSlot(item.get(), 16, &other));
+    EXPECT_FALSE(NodeCopy(m_nSpeakers).features.rvxPresets.bSetSelected);
+    EXPECT_EQ(S_OK, CallSlot(item.get(), 16, &KV_RVX_PRESET_SET));
+    kvsim::Node n = NodeCopy(m_nSpeakers);
+    EXPECT_TRUE(n.features.eqPresets.dwConfigCalls == 2 && n.features.eqPresets.dwLanguage == 1031);
+    EXPECT_TRUE(n.features.rvxPresets.bSetSelected);
+}
+
+TEST_F(ContractTest, NarrowFlavoursUseTheCallersBuffersAtTheirOwnSlots)
+{
+    Ref dev = Device();
+    EXPECT_FALSE(Feature(dev, IID_ISNDIEQPresetU)) << "the device offers only the narrow flavour";
+    Ref eqp = Feature(dev, IID_ISNDIEQPreset), rvx = Feature(dev, IID_ISNDIRVXPreset);
+    ASSERT_TRUE(eqp && rvx);
+    char key[128], name[8], newKey[128] = "", newName[] = "Evening";
+    char *pKey = key, *pNewKey = newKey;
+    DWORD dwKind = 0;
+    ASSERT_EQ(S_OK, CallSlot(eqp.get(), 7, 1u, &dwKind, &pKey));
+    EXPECT_STREQ("dev-user", key);
+    EXPECT_EQ(kUser, dwKind);
+    EXPECT_LT(CallSlot(eqp.get(), 7, 2u, &dwKind, &pKey), 0);
+    memset(name, 'S', sizeof(name));
+    KVCOUNTEDSTR counted = {3, name};
+    EXPECT_EQ(S_OK, CallSlot(eqp.get(), 14, "dev-user", &counted));
+    EXPECT_STREQ("Mi", name) << "cut to the capacity";
+    EXPECT_EQ('S', name[3]);
+    EXPECT_EQ(S_OK, CallSlot(eqp.get(), 9, "dev-user"));
+    EXPECT_EQ(3, NodeCopy(m_nDevice).features.eq.bands[0].fLevel);
+    ASSERT_EQ(S_OK, CallSlot(eqp.get(), 8, &pKey));
+    EXPECT_STREQ("dev-user", key);
+    KVCOUNTEDSTR nameIn = {sizeof(newName), newName}, empty = {0, nullptr};
+    EXPECT_EQ(S_OK, CallSlot(eqp.get(), 11, DWORD{0}, DWORD{0}, DWORD{2}, &nameIn, &pNewKey));
+    EXPECT_NE('\0', newKey[0]);
+    EXPECT_LT(CallSlot(eqp.get(), 11, DWORD{0}, DWORD{0}, DWORD{2}, &empty, &pNewKey), 0);
+    EXPECT_EQ(S_OK, CallSlot(eqp.get(), 10, newKey));
+    EXPECT_EQ(E_ACCESSDENIED, CallSlot(eqp.get(), 10, "eq-flat"));
+
+    // Reverb: name 18, language 19, preset set 14, switch 15/16/17.
+    char rvxName[128];
+    KVCOUNTEDSTR rvxCounted = {sizeof(rvxName), rvxName};
+    BOOL b = TRUE;
+    EXPECT_EQ(S_OK, CallSlot(rvx.get(), 7, 0u, &dwKind, &pKey));
+    EXPECT_STREQ("rvx-small", key);
+    EXPECT_EQ(S_OK, CallSlot(rvx.get(), 18, "rvx-small", &rvxCounted));
+    EXPECT_STREQ("Small", rvxName);
+    EXPECT_EQ(S_OK, CallSlot(rvx.get(), 19, DWORD{1031}));
+    EXPECT_EQ(S_OK, CallSlot(rvx.get(), 14, &KV_RVX_PRESET_SET));
+    EXPECT_EQ(S_OK, CallSlot(rvx.get(), 15));
+    EXPECT_EQ(S_OK, CallSlot(rvx.get(), 17, &b));
+    EXPECT_TRUE(b);
+    EXPECT_EQ(S_OK, CallSlot(rvx.get(), 16));
+    EXPECT_EQ(S_OK, CallSlot(rvx.get(), 9, "rvx-small"));
+    kvsim::Node n = NodeCopy(m_nDevice);
+    EXPECT_EQ(15, n.features.rvx.env.fValue);
+    EXPECT_TRUE(n.features.rvxPresets.dwLanguage == 1031 && n.features.rvxPresets.bSetSelected);
+    EXPECT_FALSE(n.features.rvx.bPresetsEnabled);
+}
+
+TEST_F(ContractTest, ReverbPresetListHandsOutRankedItems)
+{
+    Ref list = SpeakersFeature(IID_ISNDIRVXPresetList), item, past;
+    const DWORD ranks[][2] = {{1, KV_RVX_MODE_DEFAULT}, {3, KV_RVX_MODE_FOLLOWS_ENV}};
+    for (UINT i = 0; i < 2; ++i) {
+        ASSERT_EQ(S_OK, CallSlot(list.get(), 7, i, item.Put<ISNDIRVXPresetU>()));
+        DWORD dwRank = 0, dwMode = KV_RVX_MODE_DEFAULT;
+        EXPECT_EQ(S_OK, CallSlot(item.get(), 20, &dwRank, &dwMode));
+        EXPECT_TRUE(dwRank == ranks[i][0] && dwMode == ranks[i][1]) << i;
+    }
+    EXPECT_LT(CallSlot(list.get(), 7, 2u, past.Put<ISNDIRVXPresetU>()), 0);
+
+    EXPECT_EQ((std::vector<std::wstring>{L"rvx-room", L"rvx-hall"}), WideKeys(item));
+    wchar_t name[128];
+    EXPECT_EQ(S_OK, CallSlot(item.get(), 14, L"rvx-hall", name));
+    EXPECT_STREQ(L"Hall", name);
+    EXPECT_EQ(S_OK, CallSlot(item.get(), 9, L"rvx-hall"));
+    EXPECT_EQ(45, NodeCopy(m_nSpeakers).features.rvx.env.fValue);
+    EXPECT_LT(CallSlot(item.get(), 9, L"rvx-none"), 0);
+    BOOL b = TRUE;
+    EXPECT_EQ(S_OK, CallSlot(item.get(), 18));
+    EXPECT_EQ(S_OK, CallSlot(item.get(), 19, &b));
+    EXPECT_FALSE(b);
+    EXPECT_EQ(S_OK, CallSlot(item.get(), 17));
+    EXPECT_EQ(S_OK, CallSlot(item.get(), 19, &b));
+    EXPECT_TRUE(b);
+}
+
+TEST_F(ContractTest, PresetDefaultsRestoreTheListsOfTheNodeOrTheWholeAdaptor)
+{
+    Ref ep = Speakers(), adaptor;
+    Ref presets = Feature(ep, IID_ISNDIEQPresetU), micPresets = Feature(Microphone(), IID_ISNDIEQPresetU);
+    ASSERT_EQ(S_OK, CallSlot(presets.get(), 10, L"user-1"));
+    ASSERT_EQ(S_OK, CallSlot(micPresets.get(), 10, L"mic-1"));
+    KVPRESETCONFIG block = KVMakePresetConfig();
+    EXPECT_EQ(S_OK, CallSlot(Feature(ep, IID_ISNDIPresetDefaults).get(), 7, &block));
+    EXPECT_EQ(3u, WideKeys(presets).size());
+    EXPECT_EQ(L"eq-flat", ActiveKey(presets));
+    EXPECT_EQ(0u, WideKeys(micPresets).size()) << "another node's list stays";
+    EXPECT_EQ(1u, NodeCopy(m_nSpeakers).dwPresetRestoreCount);
+
+    ASSERT_EQ(S_OK, CallSlot(ep.get(), 10, adaptor.Put<IKVAdaptor>()));
+    memset(&block, 0x5A, sizeof(block));
+    EXPECT_EQ(S_OK, CallSlot(Feature(adaptor, IID_ISNDIPresetDefaults, nullptr, 8).get(), 7, &block));
+    EXPECT_EQ((std::vector<std::wstring>{L"mic-1"}), WideKeys(micPresets));
+    kvsim::StateLock lock;
+    EXPECT_EQ(1u, lock->adaptors[kvsim::FindAdaptor(*lock, kAdaptorId)].dwPresetRestoreCount);
+    EXPECT_EQ(1u, lock->nodes[m_nSpeakers].dwPresetRestoreCount) << "counted on the adaptor only";
+}
+
+}  // namespace
+}  // namespace contract
