@@ -1,0 +1,37 @@
+// What the stand-in tests share: their own simulated-driver instance and
+// topology, and running programs.
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+namespace standins {
+
+// Set before anything opens the simulated state; child processes inherit it.
+constexpr wchar_t kInstance[] = L"standins_test";
+
+constexpr wchar_t kSpeakersId[] = L"{0.0.0.00000000}.{5C1E2A7B-93D4-4F60-8B2E-7A11C0DE5101}";
+constexpr wchar_t kHeadphonesId[] = L"{0.0.0.00000000}.{5C1E2A7B-93D4-4F60-8B2E-7A11C0DE5102}";
+constexpr wchar_t kSpeakersPath[] = L"HDAUDIO\\FUNC_01&VEN_7F11&DEV_0042&SUBSYS_7F110042\\4&2A1B3C&0&0001";
+constexpr int kSpeakersNode = 0;
+constexpr int kHeadphonesNode = 1;
+
+// The tests' topology; the headphones' name and form factor vary so a test can
+// make the endpoint change.
+std::wstring TopologyText(const wchar_t* pszHeadphonesName = L"Standins Headphones", DWORD dwHeadphonesForm = 3);
+// Loads it; false (and a gtest failure naming the error) when refused.
+bool LoadTopology(const std::wstring& text);
+
+// The instance's part of the policy-configuration stand-in's registry stores.
+std::wstring PropertyStoreKey();
+void ClearPropertyStores();
+
+// Runs a program from the test's folder: its exit code, -1 if it did not
+// start or end. StartProgram does not wait; the caller closes the handle.
+int RunProgram(const std::wstring& exe, const std::wstring& args);
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& args);
+
+// The child mode of this test program (see PolicyConfigTest.cpp).
+int RunChild(int argc, char** argv);
+
+}  // namespace standins
