@@ -1,0 +1,53 @@
+// The two roundings and the way back to the driver, which every page shares.
+#include "features/SNDIScale.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+namespace {
+
+struct Case {
+    float fValue, fStep;
+    int nHalfAway, nAddHalf;
+};
+
+TEST(Scale, RoundingsDifferOnlyForNegativeHalves)
+{
+    const Case cases[] = {
+        {12.0f, 0.5f, 24, 24},      // maximum 12 with granularity 0.5
+        {-12.25f, 0.5f, -25, -24},  // the documented split
+        {-12.0f, 0.5f, -24, -23},   // add-0.5 truncates -23.5 toward zero
+        {0.0f, 1.0f, 0, 0},
+        {0.24f, 0.5f, 0, 0},
+        {0.25f, 0.5f, 1, 1},
+        {-0.25f, 0.5f, -1, 0},
+        {100.0f, 1.0f, 100, 100},
+        {7.5f, 2.5f, 3, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.fValue << " / " << c.fStep);
+        EXPECT_EQ(c.nHalfAway, kvscale::RoundHalfAway(c.fValue, c.fStep));
+        EXPECT_EQ(c.nAddHalf, kvscale::RoundAddHalf(c.fValue, c.fStep));
+    }
+}
+
+TEST(Scale, HostileStepsStayBounded)
+{
+    // A zero step would divide by zero; a tiny one would overflow the int.
+    EXPECT_EQ(0, kvscale::RoundHalfAway(5.0f, 0.0f));
+    EXPECT_EQ(0, kvscale::RoundAddHalf(5.0f, 0.0f));
+    EXPECT_EQ(INT_MAX, kvscale::RoundHalfAway(1e30f, 1e-30f));
+    EXPECT_EQ(INT_MIN, kvscale::RoundHalfAway(-1e30f, 1e-30f));
+    EXPECT_EQ(0, kvscale::RoundHalfAway(__builtin_nanf(""), 1.0f));
+}
+
+TEST(Scale, PositionTimesStepGoesBackToTheDriver)
+{
+    EXPECT_FLOAT_EQ(-12.5f, kvscale::ToDriver(-25, 0.5f));
+    EXPECT_FLOAT_EQ(800.0f, kvscale::ToDriver(80, 10.0f));
+    for (int n = -48; n <= 48; ++n)
+        EXPECT_EQ(n, kvscale::RoundHalfAway(kvscale::ToDriver(n, 0.5f), 0.5f)) << n;
+}
+
+}  // namespace
