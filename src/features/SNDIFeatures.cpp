@@ -90,6 +90,8 @@ BOOL CSNDIVSUR::InitVSUR(ISNDIElement* pElement)
     DWORD dwType = 0;
     if (!ElementTypeReadable(pElement->GetType(&dwType)))
         return FALSE;
+    // Subscriptions belong to the element bound before, if any.
+    UnadviseAll();
     SafeRelease(m_pElement);
     ReleaseUnknown();
     m_pElement = pElement;

@@ -100,10 +100,24 @@ CNarrowText::CNarrowText(const wchar_t* pszText)
     char* psz = new (std::nothrow) char[n + 1];
     if (!psz)
         return;
-    int cb = n ? WideCharToMultiByte(CP_ACP, 0, pszText, static_cast<int>(n), psz, static_cast<int>(n),
-                                     nullptr, nullptr)
-               : 0;
-    psz[cb > 0 ? cb : 0] = '\0';
+    size_t cb = 0;
+    if (n) {
+        // On a double-byte code page the text may need more than n bytes:
+        // keep the whole characters that fit rather than sending nothing.
+        int need = WideCharToMultiByte(CP_ACP, 0, pszText, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+        char* all = need > 0 ? new (std::nothrow) char[need] : nullptr;
+        if (all && WideCharToMultiByte(CP_ACP, 0, pszText, static_cast<int>(n), all, need, nullptr, nullptr) == need) {
+            while (cb < static_cast<size_t>(need)) {
+                size_t step = IsDBCSLeadByte(static_cast<BYTE>(all[cb])) ? 2 : 1;
+                if (cb + step > n)
+                    break;
+                cb += step;
+            }
+            memcpy(psz, all, cb);
+        }
+        delete[] all;
+    }
+    psz[cb] = '\0';
     m_counted.cbCapacity = static_cast<DWORD>(n + 1);
     m_counted.psz = psz;
 }
@@ -337,21 +351,16 @@ HRESULT FindActive(TWide* pWide, TNarrow* pNarrow, const CPresetList& list, int*
     if (pWide) {
         wchar_t szKey[CPreset::kWideKeyChars + 1] = {};
         HRESULT hr = pWide->GetActivePreset(szKey);
-        if (SUCCEEDED(hr)) {
-            // Stored keys are cut to 159 units; compare the same way.
-            szKey[CPreset::kWideKeyChars - 1] = L'\0';
+        if (SUCCEEDED(hr))
             *pnIndex = IndexOfWide(list, szKey);
-        }
         return hr;
     }
     if (pNarrow) {
         char szKey[KV_PRESET_KEY_CB_NARROW + 1] = {};
         char* pKey = szKey;
         HRESULT hr = pNarrow->GetActivePreset(&pKey);
-        if (SUCCEEDED(hr)) {
-            szKey[KV_PRESET_KEY_CB_NARROW - 1] = '\0';
+        if (SUCCEEDED(hr))
             *pnIndex = IndexOfNarrow(list, szKey);
-        }
         return hr;
     }
     return E_FAIL;

@@ -162,10 +162,10 @@ BOOL CSpkConfig2::IsNoShowSet()
     HKEY hKey = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSpeakerSelectionKey, 0, KEY_READ | KEY_WOW64_64KEY, &hKey) != ERROR_SUCCESS)
         return FALSE;
-    DWORD dwValue = 0, cb = sizeof(dwValue), dwType = 0;
-    LSTATUS status = RegQueryValueExW(hKey, L"NoShow", nullptr, &dwType, reinterpret_cast<BYTE*>(&dwValue), &cb);
+    DWORD dwValue = 0, cb = sizeof(dwValue);
+    LSTATUS status = RegQueryValueExW(hKey, L"NoShow", nullptr, nullptr, reinterpret_cast<BYTE*>(&dwValue), &cb);
     RegCloseKey(hKey);
-    return status == ERROR_SUCCESS && dwType == REG_DWORD && dwValue != 0;
+    return status == ERROR_SUCCESS && dwValue != 0;
 }
 
 DWORD CSpkConfig2::ChannelMaskOf(const GUID& id)
@@ -251,13 +251,18 @@ HRESULT CSpkConfig2::SetEffectConfig(BOOL bOn)
     if (!m_pEndpoint || !p || m_nEffectPosition == -1)
         return E_FAIL;
     if (bOn) {
-        if (m_pSpkConfig2 && SUCCEEDED(m_pSpkConfig2->SetCurrentByFormat(&KVFMT_EFFECT, 0, 0, 1)))
-            return S_OK;
+        HRESULT hr = m_pSpkConfig2 ? m_pSpkConfig2->SetCurrentByFormat(&KVFMT_EFFECT, 0, 0, 1) : E_FAIL;
+        if (SUCCEEDED(hr))
+            return hr;
         UINT nIndex = m_pOrder ? m_pOrder[m_nEffectPosition] : static_cast<UINT>(m_nEffectPosition);
         return p->SetCurrent(nIndex, 0);
     }
+    // Without the real format there is nothing to go back to; matching an
+    // empty id instead would report success for a switch that never happened.
     SpeakerConfigInfo device = {};
     HRESULT hr = ReadDeviceFormatConfig(&device);
+    if (FAILED(hr))
+        return hr;
     UINT nCount = 0;
     hr = p->GetCount(&nCount);
     if (FAILED(hr))

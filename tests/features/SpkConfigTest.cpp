@@ -137,6 +137,37 @@ TEST_F(Speakers, TheDeviceFormatPicksTheMatchingLayout)
     }
 }
 
+TEST_F(Speakers, AFormatThatIsNotExtensibleCountsAsStereo)
+{
+    std::wstring features = ftest::DefaultEndpointFeatures();
+    std::wstring topology = ftest::Topology(features, ftest::DefaultDeviceFeatures());
+    topology.replace(topology.find(L"format channels=2 mask=0x3 rate=48000"), 37,
+                     L"format channels=6 mask=0x3f rate=48000 extensible=0");
+    Load(topology);
+    CSpkConfig2 spk;
+    ASSERT_TRUE(spk.Init(nullptr, m_pEndpoint));
+    SpeakerConfigInfo info = {};
+    ASSERT_EQ(S_OK, spk.ReadDeviceFormatConfig(&info));
+    EXPECT_STREQ("2/2.1 Speakers", info.szName);
+}
+
+TEST_F(Speakers, TheOlderInterfaceSwitchesTheEffectLayoutByIndex)
+{
+    std::wstring features = ftest::DefaultEndpointFeatures();
+    features.replace(features.find(L"speakers version=2"), 18, L"speakers version=1");
+    Load(ftest::Topology(features, ftest::DefaultDeviceFeatures()));
+    CSpkConfig2 spk;
+    ASSERT_TRUE(spk.Init(nullptr, m_pEndpoint));
+    EXPECT_EQ(nullptr, spk.m_pSpkConfig2);
+    ASSERT_EQ(S_OK, spk.SetEffectConfig(TRUE));
+    BOOL bActive = FALSE;
+    ASSERT_EQ(S_OK, spk.IsEffectConfigActive(&bActive, nullptr));
+    EXPECT_TRUE(bActive);
+    ASSERT_EQ(S_OK, spk.SetEffectConfig(FALSE));
+    ASSERT_EQ(S_OK, spk.IsEffectConfigActive(&bActive, nullptr));
+    EXPECT_FALSE(bActive);
+}
+
 TEST_F(Speakers, ADeviceOnlyBindingHasNoEffectLayout)
 {
     CSpkConfig2 spk;
