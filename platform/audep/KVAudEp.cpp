@@ -134,21 +134,17 @@ tagKVAUDENDPOINTRESULT StartDispatcher()
     return KVAUDENDPOINT_OK;
 }
 
-// Under g_cs. Returns the thread to wait for once g_cs is left, or NULL when
-// the caller is the dispatch thread itself (it ends after the callback).
-HANDLE StopDispatcher()
+// Under g_cs. The thread ends by itself and holds its own reference to this
+// DLL; nobody waits for it, because the last unregistration may come from a
+// DLL's detach, under the loader lock the thread needs to end.
+void StopDispatcher()
 {
     Dispatcher* p = g_pDispatcher;
-    HANDLE hThread = g_hDispatchThread;
     g_pDispatcher = nullptr;
+    CloseHandle(g_hDispatchThread);
     g_hDispatchThread = nullptr;
     p->bStop = true;
     SetEvent(p->hStop);
-    if (p->dwThreadId == GetCurrentThreadId()) {
-        CloseHandle(hThread);
-        return nullptr;
-    }
-    return hThread;
 }
 
 }  // namespace
@@ -201,7 +197,6 @@ extern "C" tagKVAUDENDPOINTRESULT WINAPI KVRegisterNotificationCallback(PFNKVNOT
 extern "C" tagKVAUDENDPOINTRESULT WINAPI KVUnregisterNotificationCallback(HANDLE hNotify)
 {
     const ULONG_PTR nId = reinterpret_cast<ULONG_PTR>(hNotify);
-    HANDLE hJoin = nullptr;
     tagKVAUDENDPOINTRESULT result = KVAUDENDPOINT_INVALID_HANDLE;
 
     EnterCriticalSection(&g_cs);
@@ -213,12 +208,7 @@ extern "C" tagKVAUDENDPOINTRESULT WINAPI KVUnregisterNotificationCallback(HANDLE
         }
     }
     if (result == KVAUDENDPOINT_OK && g_registrations.empty() && g_pDispatcher)
-        hJoin = StopDispatcher();
+        StopDispatcher();
     LeaveCriticalSection(&g_cs);
-
-    if (hJoin) {
-        WaitForSingleObject(hJoin, INFINITE);
-        CloseHandle(hJoin);
-    }
     return result;
 }

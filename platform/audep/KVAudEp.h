@@ -7,8 +7,7 @@
 //    called again;
 //  - a callback may register or unregister (itself included) from inside the
 //    call; it must not wait for another thread that does either;
-//  - unregistering the last registration waits for the thread to end, so it
-//    must not be called from DllMain.
+//  - unregistering never waits for the thread, so it is safe from DllMain.
 #pragma once
 
 #include <windows.h>

@@ -188,14 +188,15 @@ HRESULT ReadStored(const EndpointFacts& facts, INT32 nStore, const PROPERTYKEY& 
     DWORD dwType = 0, cb = 0;
     st = RegQueryValueExW(hKey, name.c_str(), nullptr, &dwType, nullptr, &cb);
     // Another process may rewrite the value between the two reads; retry then.
-    for (int nTry = 0; st == ERROR_SUCCESS && nTry < 4; ++nTry) {
+    for (int nTry = 0; st == ERROR_SUCCESS; ++nTry) {
         data.resize(cb);
         st = RegQueryValueExW(hKey, name.c_str(), nullptr, &dwType, data.empty() ? nullptr : data.data(), &cb);
         if (st == ERROR_SUCCESS) {
             data.resize(cb);
             break;
         }
-        if (st == ERROR_MORE_DATA)
+        // Still growing after the last try: an error, never a half-read value.
+        if (st == ERROR_MORE_DATA && nTry < 3)
             st = ERROR_SUCCESS;
     }
     if (st == ERROR_FILE_NOT_FOUND)

@@ -239,7 +239,6 @@ HRESULT CFeatureSupport::Unadvise(UINT nCookie)
 {
     KVSIM_FAULT(kvsim::Iface::NotifySource, 5, m_ref.nNode);
     INotifySink* pSink = nullptr;
-    DriverThread* pJoin = nullptr;
     {
         CDispatchLock lock(g_csDispatch);
         auto it = g_subs.begin();
@@ -251,22 +250,16 @@ HRESULT CFeatureSupport::Unadvise(UINT nCookie)
         pSink = it->pSink;
         g_subs.erase(it);
         if (g_subs.empty() && g_pThread) {
-            pJoin = g_pThread;
+            // The thread frees itself and holds its own reference to this DLL.
+            // Waiting for it here could deadlock: the last Unadvise may come
+            // from a DLL's detach, under the loader lock the thread needs to end.
+            DriverThread* t = g_pThread;
             g_pThread = nullptr;
-            SetEvent(pJoin->hStop);
-            if (pJoin->dwThreadId == GetCurrentThreadId()) {
-                pJoin->bDetached = true;  // called from a sink: the thread ends after this dispatch
-                pJoin = nullptr;
-            }
+            t->bDetached = true;
+            SetEvent(t->hStop);
         }
     }
     pSink->Release();
-    if (pJoin) {
-        WaitForSingleObject(pJoin->hThread, INFINITE);
-        CloseHandle(pJoin->hThread);
-        CloseHandle(pJoin->hStop);
-        delete pJoin;
-    }
     ModuleRelease();
     return S_OK;
 }

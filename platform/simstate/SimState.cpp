@@ -100,7 +100,7 @@ bool ValidState(const SharedState& s)
         if (!Terminated(a.szId))
             return false;
     for (const Fault& f : s.faults)
-        if (f.bUsed && DWORD(f.iface) >= DWORD(Iface::Count))
+        if (f.bUsed && (DWORD(f.iface) >= DWORD(Iface::Count) || f.nNode < -1 || f.nNode >= kMaxNodes))
             return false;
     return true;
 }
@@ -121,10 +121,11 @@ void Initialise(SharedState& s)
 
 BOOL CALLBACK InitInstance(PINIT_ONCE, PVOID, PVOID*)
 {
-    wchar_t buf[64] = L"";
-    DWORD n = GetEnvironmentVariableW(L"KVSIM_INSTANCE", buf, 64);
-    if (n == 0 || n >= 64)
+    wchar_t buf[256] = L"";
+    DWORD n = GetEnvironmentVariableW(L"KVSIM_INSTANCE", buf, 256);
+    if (n == 0 || n >= 256)
         wcscpy(buf, L"default");
+    buf[63] = L'\0';   // a long name is cut, never silently shared with "default"
     for (wchar_t* p = buf; *p; ++p)
         if (!iswalnum(*p) && *p != L'-' && *p != L'_' && *p != L'.')
             *p = L'_';

@@ -653,7 +653,8 @@ private:
             wcscpy(n.szInstancePath, n.szAdaptor);
         if (f.upmix.nSelected < -1 || f.upmix.nSelected >= f.upmix.nElements)
             Refuse(m_nSelectedLine, Format(L"selected=%d but there are %d elements", f.upmix.nSelected, f.upmix.nElements));
-        if (f.speakers.dwVersion && f.speakers.nCurrent >= UINT(f.speakers.nLayouts) && f.speakers.nLayouts)
+        if (f.speakers.dwVersion && f.speakers.nCurrent >= UINT(f.speakers.nLayouts) &&
+            (f.speakers.nLayouts || f.speakers.nCurrent != 0))
             Refuse(m_nCurrentLine, Format(L"current=%u but there are %d layouts", f.speakers.nCurrent, f.speakers.nLayouts));
         CheckActive(f.eqPresets, m_nEqActiveLine);
         CheckActive(f.rvxPresets, m_nRvxActiveLine);
