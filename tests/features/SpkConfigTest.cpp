@@ -168,6 +168,18 @@ TEST_F(Speakers, TheOlderInterfaceSwitchesTheEffectLayoutByIndex)
     EXPECT_FALSE(bActive);
 }
 
+TEST_F(Speakers, SwitchingOffWithoutTheDeviceFormatFails)
+{
+    CSpkConfig2 spk;
+    ASSERT_TRUE(spk.Init(nullptr, m_pEndpoint));
+    ASSERT_GE(spk.SetEffectConfig(TRUE), 0);
+    Fail(L"IKVEndpoint", 7, E_FAIL);  // no endpoint id, so no Core Audio device
+    EXPECT_EQ(E_FAIL, spk.SetEffectConfig(FALSE));
+    BOOL bActive = FALSE;
+    ASSERT_EQ(S_OK, spk.IsEffectConfigActive(&bActive, nullptr));
+    EXPECT_TRUE(bActive) << "nothing was switched";
+}
+
 TEST_F(Speakers, ADeviceOnlyBindingHasNoEffectLayout)
 {
     CSpkConfig2 spk;
