@@ -6,7 +6,6 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -118,7 +117,8 @@ HRESULT RemoveOwned(HKEY root, const wchar_t* name)
 
 } // namespace
 
-HRESULT MMDevParseEndpointId(const wchar_t* endpointId, bool* capture, GUID* guid)
+// Splits an endpoint id into its data flow and GUID. E_INVALIDARG if malformed.
+static HRESULT ParseEndpointId(const wchar_t* endpointId, bool* capture, GUID* guid)
 {
     if (!endpointId || !capture || !guid)
         return E_POINTER;
@@ -142,7 +142,7 @@ HRESULT MMDevParseEndpointId(const wchar_t* endpointId, bool* capture, GUID* gui
     return S_OK;
 }
 
-WAVEFORMATEXTENSIBLE MMDevMakeDeviceFormat(WORD channels, DWORD channelMask, DWORD sampleRate)
+static WAVEFORMATEXTENSIBLE MakeDeviceFormat(WORD channels, DWORD channelMask, DWORD sampleRate)
 {
     WAVEFORMATEXTENSIBLE format = {};
     format.Format.wFormatTag = WAVE_FORMAT_EXTENSIBLE;
@@ -160,7 +160,7 @@ WAVEFORMATEXTENSIBLE MMDevMakeDeviceFormat(WORD channels, DWORD channelMask, DWO
 
 HRESULT MMDevRegisterEndpoint(const wchar_t* endpointId, bool capture, const wchar_t* friendlyName,
                               DWORD formFactor, WORD channels, DWORD channelMask, DWORD sampleRate,
-                              bool active)
+                              bool active, bool extensible)
 {
     static_assert(sizeof(WAVEFORMATEXTENSIBLE) == 40, "device format blob must be 40 bytes");
 
@@ -168,7 +168,7 @@ HRESULT MMDevRegisterEndpoint(const wchar_t* endpointId, bool capture, const wch
         return E_POINTER;
     bool idIsCapture = false;
     GUID guid;
-    HRESULT hr = MMDevParseEndpointId(endpointId, &idIsCapture, &guid);
+    HRESULT hr = ParseEndpointId(endpointId, &idIsCapture, &guid);
     if (FAILED(hr))
         return hr;
     const std::wstring keyName = GuidKeyName(guid);
@@ -210,9 +210,14 @@ HRESULT MMDevRegisterEndpoint(const wchar_t* endpointId, bool capture, const wch
     if (status != ERROR_SUCCESS)
         return FromStatus(status);
 
-    const WAVEFORMATEXTENSIBLE format = MMDevMakeDeviceFormat(channels, channelMask, sampleRate);
+    const WAVEFORMATEXTENSIBLE format = MakeDeviceFormat(channels, channelMask, sampleRate);
+    // Without the extension: the plain head, tagged PCM, with no extra bytes.
+    WAVEFORMATEX plain = format.Format;
+    plain.wFormatTag = WAVE_FORMAT_PCM;
+    plain.cbSize = 0;
     const HKEY props = properties.get();
-    status = SetBinary(props, kPropDeviceFormat, &format, sizeof(format));
+    status = extensible ? SetBinary(props, kPropDeviceFormat, &format, sizeof(format))
+                        : SetBinary(props, kPropDeviceFormat, &plain, sizeof(plain));
     if (status == ERROR_SUCCESS)
         status = SetBinary(props, kPropOemFormat, &format, sizeof(format));
     if (status == ERROR_SUCCESS)
@@ -234,7 +239,7 @@ HRESULT MMDevRemoveEndpoint(const wchar_t* endpointId)
 {
     bool capture = false;
     GUID guid;
-    HRESULT hr = MMDevParseEndpointId(endpointId, &capture, &guid);
+    HRESULT hr = ParseEndpointId(endpointId, &capture, &guid);
     if (FAILED(hr))
         return hr;
 
@@ -245,67 +250,4 @@ HRESULT MMDevRemoveEndpoint(const wchar_t* endpointId)
     if (status != ERROR_SUCCESS)
         return FromStatus(status);
     return RemoveOwned(root.get(), GuidKeyName(guid).c_str());
-}
-
-HRESULT MMDevRemoveAllOwnedEndpoints()
-{
-    HRESULT result = S_OK;
-    for (bool capture : {false, true}) {
-        RegKey root;
-        LSTATUS status =
-            OpenFlowRoot(capture, false, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | DELETE, root);
-        if (status == ERROR_FILE_NOT_FOUND)
-            continue;
-        if (status != ERROR_SUCCESS) {
-            if (SUCCEEDED(result))
-                result = FromStatus(status);
-            continue;
-        }
-
-        // Collected first: deleting while enumerating would shift the indices.
-        std::vector<std::wstring> names;
-        for (DWORD index = 0;; ++index) {
-            wchar_t name[256];
-            DWORD length = ARRAYSIZE(name);
-            status = RegEnumKeyExW(root.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
-            if (status == ERROR_MORE_DATA)
-                continue;  // too long to be one of ours
-            if (status != ERROR_SUCCESS)
-                break;
-            names.emplace_back(name, length);
-        }
-
-        for (const std::wstring& name : names) {
-            HRESULT hr = RemoveOwned(root.get(), name.c_str());
-            if (FAILED(hr) && hr != E_ACCESSDENIED && SUCCEEDED(result))
-                result = hr;
-        }
-    }
-    return result;
-}
-
-HRESULT MMDevWriteDeviceFormatBlob(const wchar_t* endpointId, const void* data, DWORD size)
-{
-    if (!data && size)
-        return E_POINTER;
-    bool capture = false;
-    GUID guid;
-    HRESULT hr = MMDevParseEndpointId(endpointId, &capture, &guid);
-    if (FAILED(hr))
-        return hr;
-    RegKey root;
-    LSTATUS status = OpenFlowRoot(capture, false, KEY_ENUMERATE_SUB_KEYS, root);
-    if (status != ERROR_SUCCESS)
-        return FromStatus(status);
-    RegKey endpoint;
-    status = RegOpenKeyExW(root.get(), GuidKeyName(guid).c_str(), 0, KEY_QUERY_VALUE | kView, endpoint.put());
-    if (status != ERROR_SUCCESS)
-        return FromStatus(status);
-    if (!IsOwned(endpoint.get()))
-        return E_ACCESSDENIED;
-    RegKey properties;
-    status = RegOpenKeyExW(endpoint.get(), kPropertiesKey, 0, KEY_SET_VALUE | kView, properties.put());
-    if (status == ERROR_SUCCESS)
-        status = SetBinary(properties.get(), kPropDeviceFormat, data, size);
-    return FromStatus(status);
 }

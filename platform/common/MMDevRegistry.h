@@ -26,28 +26,14 @@
 // "{0.0.1.00000000}.{GUID}" (capture), GUID in upper case as GetId returns it.
 // Writes or refreshes one endpoint so that GetDevice(endpointId) finds it and
 // PKEY_AudioEngine_DeviceFormat yields a 16-bit PCM WAVEFORMATEXTENSIBLE with
-// the given layout. capture must agree with the id. Fails with E_ACCESSDENIED
-// when the id belongs to an endpoint that was not registered here.
+// the given layout (with extensible false, a plain 18-byte WAVEFORMATEX, for
+// showing how callers treat such formats). capture must agree with the id.
+// Fails with E_ACCESSDENIED when the id belongs to an endpoint that was not
+// registered here.
 HRESULT MMDevRegisterEndpoint(const wchar_t* endpointId, bool capture, const wchar_t* friendlyName,
                               DWORD formFactor, WORD channels, DWORD channelMask, DWORD sampleRate,
-                              bool active);
+                              bool active, bool extensible = true);
 
 // Removes an endpoint registered here. S_FALSE when there is none; E_ACCESSDENIED
 // for an endpoint that was not registered here.
 HRESULT MMDevRemoveEndpoint(const wchar_t* endpointId);
-
-// Removes every endpoint registered here, leaving Wine's own devices alone.
-// Keeps going past a failure and returns the first one.
-HRESULT MMDevRemoveAllOwnedEndpoints();
-
-// Splits an endpoint id into its data flow and GUID. E_INVALIDARG if malformed.
-HRESULT MMDevParseEndpointId(const wchar_t* endpointId, bool* capture, GUID* guid);
-
-// The device format written for an endpoint, for a stand-in that must report
-// the same format elsewhere (e.g. as its mix format).
-WAVEFORMATEXTENSIBLE MMDevMakeDeviceFormat(WORD channels, DWORD channelMask, DWORD sampleRate);
-
-// Replaces the device format of an endpoint registered here with raw bytes,
-// e.g. a plain 18-byte WAVEFORMATEX, to show how callers treat formats that
-// are not extensible.
-HRESULT MMDevWriteDeviceFormatBlob(const wchar_t* endpointId, const void* data, DWORD size);

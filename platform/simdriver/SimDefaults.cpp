@@ -94,7 +94,7 @@ void RestorePart(int nNode, kvsim::Node& node, Part part)
         break;
     case Part::ReverbPresetsOnOff:
         if (Take(f.rvx.bPresetsEnabled, d.rvx.bPresetsEnabled))
-            PostPresetEvent(nNode, PresetKind::Reverb, 0, KVHINT_DEFAULTS, 0);
+            kvsim::PostPresetEvent(nNode, false, KVHINT_DEFAULTS, 0);
         return;
     case Part::Speakers:
         source = Source::SpkConfig;
@@ -124,16 +124,8 @@ void RestorePresets(int nNode, kvsim::Node& node, PresetKind kind)
     memcpy(f.presets, d.presets, sizeof(f.presets));
     memcpy(f.szActive, d.szActive, sizeof(f.szActive));
     f.nNextUserKey = d.nNextUserKey;
-    if (bList) PostPresetEvent(nNode, kind, 0, KVPRESET_ADDED, static_cast<UINT>(f.nPresets));
-    if (bActive) PostPresetEvent(nNode, kind, 0, KVPRESET_ACTIVE, 0);
-}
-
-void PostPresetEvent(int nNode, PresetKind kind, int nSub, UINT dwHint, UINT dwArg)
-{
-    Source wide = kind == PresetKind::EQ ? Source::EQPresetU : Source::RVXPresetU;
-    Source narrow = kind == PresetKind::EQ ? Source::EQPreset : Source::RVXPreset;
-    kvsim::PostEvent(nNode, wide, nSub, kvsim::EventCodeFor(wide), dwHint, dwArg);
-    kvsim::PostEvent(nNode, narrow, nSub, kvsim::EventCodeFor(narrow), dwHint, dwArg);
+    if (bList) kvsim::PostPresetEvent(nNode, kind == PresetKind::EQ, KVPRESET_ADDED, static_cast<UINT>(f.nPresets));
+    if (bActive) kvsim::PostPresetEvent(nNode, kind == PresetKind::EQ, KVPRESET_ACTIVE, 0);
 }
 
 }  // namespace simdrv

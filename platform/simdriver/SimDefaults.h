@@ -21,7 +21,4 @@ enum class PresetKind { EQ, Reverb };
 // stay. Posts KVPRESET_ADDED (list changed) and KVPRESET_ACTIVE.
 void RestorePresets(int nNode, kvsim::Node& node, PresetKind kind);
 
-// A preset change, posted for both flavours' subscribers.
-void PostPresetEvent(int nNode, PresetKind kind, int nSub, UINT dwHint, UINT dwArg);
-
 }  // namespace simdrv

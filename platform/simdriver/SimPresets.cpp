@@ -65,7 +65,10 @@ protected:
     {
         return m_kind == PresetKind::EQ ? n.features.eqPresets : n.features.rvxPresets;
     }
-    void PostPreset(UINT dwHint, UINT dwArg) const { PostPresetEvent(m_ref.nNode, m_kind, m_nSub, dwHint, dwArg); }
+    void PostPreset(UINT dwHint, UINT dwArg) const
+    {
+        kvsim::PostPresetEvent(m_ref.nNode, m_kind == PresetKind::EQ, dwHint, dwArg);
+    }
 
     HRESULT EnumKey(UINT nIndex, DWORD* pdwKind, const TextOut& key) const
     {
@@ -105,7 +108,7 @@ protected:
         if (i < 0) return E_INVALIDARG;
         CopyTextW(f.szActive, kvsim::kKeyCch, f.presets[i].szKey, false);
         PostPreset(KVPRESET_ACTIVE, 0);
-        Apply(*a.node, f.presets[i]);
+        kvsim::ApplyPreset(m_ref.nNode, *a.node, f.presets[i], m_kind == PresetKind::EQ);
         return S_OK;
     }
 
@@ -228,21 +231,6 @@ protected:
     }
 
     PresetKind m_kind = PresetKind::EQ;
-
-private:
-    void Apply(Node& n, const kvsim::Preset& p) const
-    {
-        kvsim::Features& f = n.features;
-        if (m_kind == PresetKind::EQ && f.eq.bPresent) {
-            for (int b = 0; b < f.eq.nBands && b < kvsim::kMaxBands; ++b)
-                f.eq.bands[b].fLevel = ClampTo(f.eq.bands[b].range, p.fLevels[b]);
-            f.eq.fPreamp = ClampTo(f.eq.preampRange, p.fPreamp);
-            PostAs(Source::EQ, 0, KVEQ_REFRESH, 0);
-        } else if (m_kind == PresetKind::Reverb && f.rvx.env.bPresent) {
-            f.rvx.env.fValue = ClampTo(f.rvx.env.range, p.fValue);
-            PostAs(Source::RVXEnvironment, 0, KVHINT_VALUE, 0);
-        }
-    }
 };
 
 // Narrow out-buffers are the address of a pointer to the caller's buffer.

@@ -5,6 +5,7 @@
 
 #include "features/KVDriverTypes.h"
 
+#include <cmath>
 #include <vector>
 
 namespace kvsim {
@@ -259,29 +260,6 @@ std::wstring ValueText(const Node& n, const Target& t)
     return L"";
 }
 
-void PostBoth(int nNode, bool bEq, UINT dwHint, UINT dwArg)
-{
-    Source wide = bEq ? Source::EQPresetU : Source::RVXPresetU;
-    Source narrow = bEq ? Source::EQPreset : Source::RVXPreset;
-    AppendEvent(nNode, wide, 0, EventCodeFor(wide), dwHint, dwArg);
-    AppendEvent(nNode, narrow, 0, EventCodeFor(narrow), dwHint, dwArg);
-}
-
-// A preset chosen from outside takes effect as the driver would apply it.
-void ApplyPreset(int nNode, Node& n, const Preset& p, bool bEq)
-{
-    Features& f = n.features;
-    if (bEq && f.eq.bPresent) {
-        for (int i = 0; i < f.eq.nBands; ++i)
-            f.eq.bands[i].fLevel = p.fLevels[i];
-        f.eq.fPreamp = p.fPreamp;
-        AppendEvent(nNode, Source::EQ, 0, KVEVT_EQ, KVEQ_REFRESH, 0);
-    } else if (!bEq && f.rvx.env.bPresent) {
-        f.rvx.env.fValue = p.fValue;
-        AppendEvent(nNode, Source::RVXEnvironment, 0, KVEVT_RVX, KVHINT_VALUE, 0);
-    }
-}
-
 bool SetKey(int nNode, Node& n, const Target& t, const std::wstring& value, std::wstring* pWhy)
 {
     PresetFamily& fam = *t.pFamily;
@@ -296,7 +274,7 @@ bool SetKey(int nNode, Node& n, const Target& t, const std::wstring& value, std:
         }
     }
     CopyText(fam.szActive, kKeyCch, pPreset ? pPreset->szKey : kCustom);
-    PostBoth(nNode, t.bEqFamily, KVPRESET_ACTIVE, 0);
+    PostPresetEvent(nNode, t.bEqFamily, KVPRESET_ACTIVE, 0);
     if (pPreset)
         ApplyPreset(nNode, n, *pPreset, t.bEqFamily);
     return true;
@@ -359,7 +337,7 @@ bool SetValue(int nNode, Node& n, const Target& t, const std::wstring& value, st
         return true;
     UINT dwArg = t.arg == Arg::Value ? dwValue : t.arg == Arg::EqOnOff ? (dwValue ? UINT(KVEQ_ON) : 0u) : t.dwArg;
     if (t.pFamily)   // the reverb presets' own switch: both flavours hear it
-        PostBoth(nNode, false, t.dwHint, dwArg);
+        PostPresetEvent(nNode, false, t.dwHint, dwArg);
     else
         AppendEvent(nNode, t.source, t.nSub, EventCodeFor(t.source), t.dwHint, dwArg);
     return true;
@@ -519,6 +497,39 @@ void ListSettings(int nNode, wchar_t* pBuffer, int cchBuffer)
         }
     }
     detail::CopyText(pBuffer, cchBuffer, out.c_str());
+}
+
+namespace {
+
+float Clamp(const Range& r, float f)
+{
+    if (std::isnan(f))
+        return r.fMin;
+    return f < r.fMin ? r.fMin : (f > r.fMax ? r.fMax : f);
+}
+
+}  // namespace
+
+void PostPresetEvent(int nNode, bool bEqualizer, UINT dwHint, UINT dwArg)
+{
+    Source wide = bEqualizer ? Source::EQPresetU : Source::RVXPresetU;
+    Source narrow = bEqualizer ? Source::EQPreset : Source::RVXPreset;
+    PostEvent(nNode, wide, 0, EventCodeFor(wide), dwHint, dwArg);
+    PostEvent(nNode, narrow, 0, EventCodeFor(narrow), dwHint, dwArg);
+}
+
+void ApplyPreset(int nNode, Node& n, const Preset& p, bool bEqualizer)
+{
+    Features& f = n.features;
+    if (bEqualizer && f.eq.bPresent) {
+        for (int b = 0; b < f.eq.nBands && b < kMaxBands; ++b)
+            f.eq.bands[b].fLevel = Clamp(f.eq.bands[b].range, p.fLevels[b]);
+        f.eq.fPreamp = Clamp(f.eq.preampRange, p.fPreamp);
+        PostEvent(nNode, Source::EQ, 0, KVEVT_EQ, KVEQ_REFRESH, 0);
+    } else if (!bEqualizer && f.rvx.env.bPresent) {
+        f.rvx.env.fValue = Clamp(f.rvx.env.range, p.fValue);
+        PostEvent(nNode, Source::RVXEnvironment, 0, KVEVT_RVX, KVHINT_VALUE, 0);
+    }
 }
 
 }  // namespace kvsim

@@ -14,7 +14,7 @@ namespace {
 constexpr DWORD kMagic = 0x4D53564B;   // "KVSM"
 // Bump with every change to the layout of SharedState; the file size is
 // checked as well, so a forgotten bump still cannot map a foreign layout.
-constexpr DWORD kVersion = 2;
+constexpr DWORD kVersion = 3;
 
 INIT_ONCE g_instanceOnce = INIT_ONCE_STATIC_INIT;
 wchar_t g_szInstance[64];
@@ -203,7 +203,6 @@ void AppendEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, U
     r.eEvent = eEvent;
     r.dwHint = dwHint;
     r.dwArg = dwArg;
-    QueryPerformanceCounter(&r.qpcPosted);
 }
 
 // A reader's event is gone only when its process is: free the slot then.

@@ -245,7 +245,6 @@ struct EventRecord {
     Source source;
     int nSub;                 // element or reverb item index, else 0
     UINT eEvent, dwHint, dwArg;
-    LARGE_INTEGER qpcPosted;  // for latency figures
 };
 
 struct Waker {
@@ -380,6 +379,12 @@ bool SetSetting(int nNode, const wchar_t* name, const wchar_t* value, wchar_t* p
 bool GetSetting(int nNode, const wchar_t* name, wchar_t* pValue, int cchValue, wchar_t* pError, int cchError);
 // Plugs or unplugs an endpoint (state active / unplugged), posts the topology events.
 bool SetPlugged(int nNode, bool bPlugged, wchar_t* pError, int cchError);
+// Lock held. A preset change, posted to both flavours of that family; and a
+// stored preset made current (its settings clamped to their ranges), with the
+// notification of the feature it changes. Used by the driver's own preset
+// interfaces as well as by the settings above, so both behave alike.
+void PostPresetEvent(int nNode, bool bEqualizer, UINT dwHint, UINT dwArg);
+void ApplyPreset(int nNode, Node& node, const Preset& preset, bool bEqualizer);
 // A readable dump of the whole state, for the control tool's "show": the
 // current settings as topology text that loads back, the rest as comments.
 // Always NUL-terminated; cut short when the buffer is too small.

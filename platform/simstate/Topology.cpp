@@ -739,16 +739,8 @@ void PublishEndpoint(const Node& n)
     if (n.kind != NodeKind::Endpoint)
         return;
     HRESULT hr = MMDevRegisterEndpoint(n.szId, n.flow == Flow::Capture, n.szName, n.dwFormFactor, n.format.wChannels,
-                                       n.format.dwChannelMask, n.format.dwSampleRate, n.state == NodeState::Active);
-    if (SUCCEEDED(hr) && !n.format.bExtensible) {
-        // A plain WAVEFORMATEX: the head of the extensible one, cbSize 0.
-        WAVEFORMATEXTENSIBLE fx = MMDevMakeDeviceFormat(n.format.wChannels, n.format.dwChannelMask,
-                                                        n.format.dwSampleRate);
-        WAVEFORMATEX plain = fx.Format;
-        plain.wFormatTag = WAVE_FORMAT_PCM;
-        plain.cbSize = 0;
-        hr = MMDevWriteDeviceFormatBlob(n.szId, &plain, sizeof(plain));
-    }
+                                       n.format.dwChannelMask, n.format.dwSampleRate, n.state == NodeState::Active,
+                                       n.format.bExtensible != FALSE);
     if (FAILED(hr))
         OutputDebugStringW(Format(L"kvsim: publishing %ls failed: 0x%08lx\n", n.szId, hr).c_str());
 #else
