@@ -253,8 +253,8 @@ HRESULT PrepareEnum(I* p, DWORD dwLanguage)
 {
     KVPRESETCONFIG cfg = KVMakePresetConfig();
     HRESULT hr = p->SetPresetConfig(&cfg);
-    if (SUCCEEDED(hr) && bReverb) {
-        if constexpr (bReverb)
+    if constexpr (bReverb) {
+        if (SUCCEEDED(hr))
             hr = p->SelectPresetSet(&KV_RVX_PRESET_SET);
     }
     if (SUCCEEDED(hr))
