@@ -2,7 +2,7 @@
 // write through one ISNDIEQ to the sink call on the driver thread, within one
 // process and from another process, against a bare PostMessage round trip
 // between two threads measured in the same run.
-#include "features/KVDriverInterfaces.h"
+#include "features/SNDIBase.h"
 #include "SimState.h"
 
 #include <algorithm>
@@ -24,35 +24,39 @@ LONGLONG Now()
     return t.QuadPart;
 }
 
-// Signals an event for every band change of the band it watches.
-class BandSink : public INotifySink
-{
-public:
-    BandSink(UINT nBand, HANDLE hEvent) : m_nBand(nBand), m_hEvent(hEvent) {}
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override
-    {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_INotifySink)) {
-            *ppv = this;
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }   // lives on the stack of main
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP OnNotify(UINT eEvent, UINT dwHint, UINT dwArg, void*) override
-    {
-        if (eEvent == KVEVT_EQ && dwHint == KVEQ_BAND && dwArg == m_nBand) {
-            m_tLast = Now();
-            SetEvent(m_hEvent);
-        }
-        return S_OK;
-    }
-    volatile LONGLONG m_tLast = 0;
+// What a subscription watches: one band; each change of it is stamped and signalled.
+struct BandWatch {
+    UINT nBand;
+    HANDLE hEvent;
+    volatile LONGLONG tLast;
+};
 
-private:
-    UINT m_nBand;
-    HANDLE m_hEvent;
+LONG CALLBACK OnBandChange(UINT eEvent, UINT dwHint, UINT dwArg, void* pContext)
+{
+    auto* w = static_cast<BandWatch*>(pContext);
+    if (eEvent == KVEVT_EQ && dwHint == KVEQ_BAND && dwArg == w->nBand) {
+        w->tLast = Now();
+        SetEvent(w->hEvent);
+    }
+    return 0;
+}
+
+// The plug-in's own sink, subscribed directly on the driver's notify source.
+struct Subscription {
+    ISNDINotifySource* pSource;
+    CNotifySink* pSink = new CNotifySink(OnBandChange);
+    UINT nCookie = 0;
+    Subscription(ISNDINotifySource* p, BandWatch* w) : pSource(p)
+    {
+        if (FAILED(pSource->Advise(w, &nCookie, pSink)))
+            nCookie = 0;
+    }
+    ~Subscription()
+    {
+        if (nCookie)
+            pSource->Unadvise(nCookie);
+        pSink->Release();
+    }
 };
 
 struct Equalizer {
@@ -93,39 +97,37 @@ void Report(const char* what, std::vector<double>& us)
 int RunChild(HANDLE hReady, HANDLE hStop)
 {
     Equalizer eq;
-    HANDLE hPing = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    BandSink sink(kPingBand, hPing);
-    UINT nCookie = 0;
-    if (!eq.Open() || FAILED(eq.pSource->Advise(nullptr, &nCookie, &sink)))
+    BandWatch ping = {kPingBand, CreateEventW(nullptr, FALSE, FALSE, nullptr), 0};
+    if (!eq.Open())
+        return 1;
+    Subscription sub(eq.pSource, &ping);
+    if (!sub.nCookie)
         return 1;
     SetEvent(hReady);
-    HANDLE waits[2] = {hStop, hPing};
+    HANDLE waits[2] = {hStop, ping.hEvent};
     float fPong = 0.0f;
     while (WaitForMultipleObjects(2, waits, FALSE, 30000) == WAIT_OBJECT_0 + 1) {
         fPong = fPong == 0.0f ? 0.5f : 0.0f;
         eq.pEQ->SetBandLevel(kPongBand, fPong);
     }
-    eq.pSource->Unadvise(nCookie);
     return 0;
 }
 
 void MeasureInProcess(Equalizer& eq)
 {
-    HANDLE hSeen = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    BandSink sink(kPingBand, hSeen);
-    UINT nCookie = 0;
+    BandWatch seen = {kPingBand, CreateEventW(nullptr, FALSE, FALSE, nullptr), 0};
     std::vector<double> us;
-    if (SUCCEEDED(eq.pSource->Advise(nullptr, &nCookie, &sink))) {
-        for (int i = 0; i < kSamples; ++i) {
+    {
+        Subscription sub(eq.pSource, &seen);
+        for (int i = 0; sub.nCookie && i < kSamples; ++i) {
             LONGLONG t0 = Now();
             eq.pEQ->SetBandLevel(kPingBand, (i & 1) ? 0.5f : 0.0f);
-            if (WaitForSingleObject(hSeen, 5000) != WAIT_OBJECT_0)
+            if (WaitForSingleObject(seen.hEvent, 5000) != WAIT_OBJECT_0)
                 break;
-            us.push_back(Us(sink.m_tLast - t0));
+            us.push_back(Us(seen.tLast - t0));
         }
-        eq.pSource->Unadvise(nCookie);
     }
-    CloseHandle(hSeen);
+    CloseHandle(seen.hEvent);
     Report("driver write -> sink, same process", us);
 }
 
@@ -145,21 +147,19 @@ void MeasureCrossProcess(Equalizer& eq)
     std::vector<double> us;
     if (CreateProcessW(nullptr, szCmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) &&
         WaitForSingleObject(hReady, 20000) == WAIT_OBJECT_0) {
-        HANDLE hPong = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        BandSink sink(kPongBand, hPong);
-        UINT nCookie = 0;
-        if (SUCCEEDED(eq.pSource->Advise(nullptr, &nCookie, &sink))) {
-            for (int i = 0; i < kSamples; ++i) {
+        BandWatch pong = {kPongBand, CreateEventW(nullptr, FALSE, FALSE, nullptr), 0};
+        {
+            Subscription sub(eq.pSource, &pong);
+            for (int i = 0; sub.nCookie && i < kSamples; ++i) {
                 LONGLONG t0 = Now();
                 eq.pEQ->SetBandLevel(kPingBand, (i & 1) ? 0.5f : 0.0f);
-                if (WaitForSingleObject(hPong, 5000) != WAIT_OBJECT_0)
+                if (WaitForSingleObject(pong.hEvent, 5000) != WAIT_OBJECT_0)
                     break;
                 // Two hops, one each way.
-                us.push_back(Us(sink.m_tLast - t0) / 2);
+                us.push_back(Us(pong.tLast - t0) / 2);
             }
-            eq.pSource->Unadvise(nCookie);
         }
-        CloseHandle(hPong);
+        CloseHandle(pong.hEvent);
     }
     SetEvent(hStop);
     if (pi.hProcess) {

@@ -239,4 +239,28 @@ std::string Narrow(const std::wstring& s)
     return out;
 }
 
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& args)
+{
+    std::wstring path = ExeDirectory() + exe;
+    std::wstring cmd = L"\"" + path + L"\" " + args;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        return nullptr;
+    CloseHandle(pi.hThread);
+    return pi.hProcess;
+}
+
+int RunProgram(const std::wstring& exe, const std::wstring& args, DWORD dwTimeoutMs)
+{
+    HANDLE hProcess = StartProgram(exe, args);
+    DWORD dwExit = DWORD(-1);
+    if (hProcess && WaitForSingleObject(hProcess, dwTimeoutMs) == WAIT_OBJECT_0)
+        GetExitCodeProcess(hProcess, &dwExit);
+    if (hProcess)
+        CloseHandle(hProcess);
+    return int(dwExit);
+}
+
 } // namespace kvtest

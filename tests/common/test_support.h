@@ -68,4 +68,10 @@ void PumpUntilIdle(DWORD dwMaxMs = 2000);
 
 std::string Narrow(const std::wstring& s);
 
+// Runs a program from the test's folder: its exit code, -1 if it did not
+// start or end within dwTimeoutMs. StartProgram does not wait; the caller
+// closes the handle.
+int RunProgram(const std::wstring& exe, const std::wstring& args, DWORD dwTimeoutMs = 30000);
+HANDLE StartProgram(const std::wstring& exe, const std::wstring& args);
+
 } // namespace kvtest

@@ -64,12 +64,8 @@ TEST_F(ContractTest, TwoProcessesWritingAtOnceHearEachOtherAndAgreeOnTheEnd)
     HANDLE hReady = CreateEventW(nullptr, TRUE, FALSE, EventName(L"ready", dwPid).c_str());
     HANDLE hGo = CreateEventW(nullptr, TRUE, FALSE, EventName(L"go", dwPid).c_str());
     ASSERT_TRUE(hReady && hGo);
-    std::wstring exe = kvtest::ExeDirectory() + kvtest::ExeFileName();
-    std::wstring cmd = L"\"" + exe + L"\" --child " + std::to_wstring(dwPid);
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    HANDLE hChild = kvtest::StartProgram(kvtest::ExeFileName(), L"--child " + std::to_wstring(dwPid));
+    ASSERT_NE(nullptr, hChild);
 
     std::string why = RunWriter(0, [&] {
         bool bMet = WaitForSingleObject(hReady, kWaitMs) == WAIT_OBJECT_0;
@@ -78,11 +74,10 @@ TEST_F(ContractTest, TwoProcessesWritingAtOnceHearEachOtherAndAgreeOnTheEnd)
     });
     EXPECT_EQ("", why) << "parent";
     DWORD dwExit = 99;
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, kWaitMs));
-    GetExitCodeProcess(pi.hProcess, &dwExit);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hChild, kWaitMs));
+    GetExitCodeProcess(hChild, &dwExit);
     EXPECT_EQ(0u, dwExit) << "child (its reason is on stderr)";
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
+    CloseHandle(hChild);
     CloseHandle(hReady);
     CloseHandle(hGo);
 

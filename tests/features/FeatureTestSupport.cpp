@@ -1,6 +1,7 @@
 #include "FeatureTestSupport.h"
 
 #include "SimState.h"
+#include "test_support.h"
 
 #include <mutex>
 
@@ -88,9 +89,7 @@ void DriverTest::SetUp()
 void DriverTest::TearDown()
 {
     Release();
-    kvsim::StateLock lock;
-    for (kvsim::Fault& f : lock->faults)
-        f.bUsed = FALSE;
+    kvsim::ClearFaults();
 }
 
 void DriverTest::Release()
@@ -105,7 +104,7 @@ void DriverTest::Load(const std::wstring& topology)
 {
     Release();
     wchar_t szError[256] = L"";
-    ASSERT_TRUE(kvsim::LoadTopologyText(topology.c_str(), L"features_test", szError, 256)) << Narrow(szError);
+    ASSERT_TRUE(kvsim::LoadTopologyText(topology.c_str(), L"features_test", szError, 256)) << kvtest::Narrow(szError);
     ASSERT_EQ(S_OK, CoCreateInstance(CLSID_KVEndpointEnum, nullptr, CLSCTX_INPROC_SERVER, IID_IKVEndpointEnum,
                                      reinterpret_cast<void**>(&m_pEnum)));
     ASSERT_EQ(S_OK, m_pEnum->GetEndpoint(0, KV_FLOW_RENDER, KV_STATE_ACTIVE, &m_pEndpoint));
@@ -126,14 +125,8 @@ void DriverTest::Fail(const wchar_t* iface, DWORD dwSlot, HRESULT hr, int nNode,
 {
     kvsim::Iface id;
     ASSERT_TRUE(kvsim::IfaceFromName(iface, &id));
-    kvsim::StateLock lock;
-    for (kvsim::Fault& f : lock->faults) {
-        if (!f.bUsed) {
-            f = {TRUE, id, dwSlot, nNode, hr, nCount};
-            return;
-        }
-    }
-    FAIL() << "no free fault slot";
+    wchar_t szError[256] = L"";
+    ASSERT_TRUE(kvsim::AddFault(id, dwSlot, nNode, hr, nCount, szError, 256)) << kvtest::Narrow(szError);
 }
 
 LONG DriverTest::FaultRemaining(const wchar_t* iface, DWORD dwSlot)
@@ -150,7 +143,7 @@ LONG DriverTest::FaultRemaining(const wchar_t* iface, DWORD dwSlot)
 void DriverTest::Set(const wchar_t* alias, const wchar_t* name, const wchar_t* value)
 {
     wchar_t szError[256] = L"";
-    ASSERT_TRUE(kvsim::SetSetting(Node(alias), name, value, szError, 256)) << Narrow(szError);
+    ASSERT_TRUE(kvsim::SetSetting(Node(alias), name, value, szError, 256)) << kvtest::Narrow(szError);
 }
 
 LONG CALLBACK NoticeLog::Callback(UINT eEvent, UINT dwHint, UINT dwArg, void* pContext)
@@ -187,14 +180,6 @@ std::vector<Notice> NoticeLog::Snapshot()
 {
     std::lock_guard<std::mutex> lock(g_mutex);
     return g_notices;
-}
-
-std::string Narrow(const wchar_t* psz)
-{
-    std::string s;
-    for (; psz && *psz; ++psz)
-        s += *psz < 128 ? char(*psz) : '?';
-    return s;
 }
 
 }  // namespace ftest

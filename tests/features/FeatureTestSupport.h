@@ -13,9 +13,9 @@ namespace ftest {
 
 extern const wchar_t kSpeakersId[];
 
-// The base topology: one endpoint "spk" offering everything, one device "dev"
-// offering the narrow flavours. extraEndpoint and extraDevice are appended
-// inside the two nodes, replace* swap a whole feature block.
+// The base topology: one endpoint "spk" and one device "dev" with the given
+// feature lines; the defaults offer everything on the endpoint and the narrow
+// flavours on the device.
 std::wstring Topology(const std::wstring& endpointFeatures, const std::wstring& deviceFeatures);
 std::wstring DefaultEndpointFeatures();
 std::wstring DefaultDeviceFeatures();
@@ -59,7 +59,5 @@ public:
     static bool WaitFor(UINT eEvent, UINT dwHint = ~0u, DWORD dwMs = 5000);
     static std::vector<Notice> Snapshot();
 };
-
-std::string Narrow(const wchar_t* psz);
 
 }  // namespace ftest

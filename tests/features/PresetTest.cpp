@@ -1,5 +1,6 @@
 // Preset collections in both flavours, and what hostile lists cannot do.
 #include "FeatureTestSupport.h"
+#include "test_support.h"
 
 #include "features/SNDIPresets.h"
 
@@ -119,7 +120,7 @@ TEST_F(Presets, HostileListsStayBounded)
 {
     const wchar_t* quirks[] = {L"endless-presets unterminated-names", L"full-keys", L"full-keys endless-presets"};
     for (const wchar_t* q : quirks) {
-        SCOPED_TRACE(ftest::Narrow(q));
+        SCOPED_TRACE(kvtest::Narrow(q));
         Load(ftest::Topology(ftest::DefaultEndpointFeatures() + L"    quirks " + q + L"\n",
                              ftest::DefaultDeviceFeatures()));
         CSNDIEQPresetU eq;
@@ -127,8 +128,9 @@ TEST_F(Presets, HostileListsStayBounded)
         CPresetList list;
         EXPECT_EQ(S_OK, EnumEQPresets(&eq, 1033, list));
         EXPECT_LE(list.size(), kMaxEnumerated);
-        if (wcsstr(q, L"unterminated"))
+        if (wcsstr(q, L"unterminated")) {
             EXPECT_EQ(kMaxEnumerated, list.size());  // the list that never ends is cut
+        }
         // Every key and name ends inside our buffers, whatever the driver wrote.
         for (const CPreset* p : list) {
             EXPECT_LE(wcslen(p->WideKey()), 159u);

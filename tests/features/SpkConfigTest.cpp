@@ -123,7 +123,7 @@ TEST_F(Speakers, TheDeviceFormatPicksTheMatchingLayout)
                                        L"        layout name=S speakers=6 lfe=1 format=6.1-side\n"
                                        L"        layout name=G speakers=2 lfe=1 format=generic\n";
     for (const FormatCase& c : cases) {
-        SCOPED_TRACE(ftest::Narrow(c.pszFormat) + (c.bSideLayouts ? " with side layouts" : ""));
+        SCOPED_TRACE(kvtest::Narrow(c.pszFormat) + (c.bSideLayouts ? " with side layouts" : ""));
         LoadLayouts(c.bSideLayouts ? sides : plain);
         Set(L"spk", L"format", c.pszFormat);
         CSpkConfig2 spk;

@@ -33,41 +33,41 @@ TEST(PeerTest, ServingLogsTheRegisteredMessageAnd4019UntilStopped)
     const std::wstring dir = kvtest::NewTempDirectory(), log = dir + L"peer.log";
     const std::wstring ready = L"KVPeerTestReady-" + std::to_wstring(GetCurrentProcessId());
     HANDLE hReady = CreateEventW(nullptr, TRUE, FALSE, ready.c_str());
-    HANDLE hPeer = standins::StartProgram(L"KVPeer.exe", L"--serve --log \"" + log + L"\" --ready-event " + ready);
+    HANDLE hPeer = kvtest::StartProgram(L"KVPeer.exe", L"--serve --log \"" + log + L"\" --ready-event " + ready);
     ASSERT_NE(nullptr, hPeer);
     HANDLE both[2] = {hReady, hPeer};
     ASSERT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, both, FALSE, 15000)) << "no window signalled";
     CloseHandle(hReady);
 
-    EXPECT_EQ(3, standins::RunProgram(L"KVPeer.exe", L"--serve --log \"" + dir + L"2.log\"")) << "a second peer";
+    EXPECT_EQ(3, kvtest::RunProgram(L"KVPeer.exe", L"--serve --log \"" + dir + L"2.log\"")) << "a second peer";
     HWND hWnd = FindWindowW(nullptr, kPeerWindow);
     ASSERT_NE(nullptr, hWnd);
     EXPECT_TRUE(PostMessageW(hWnd, RegisterWindowMessageW(kMasterMessage), 0, 0));
     EXPECT_TRUE(PostMessageW(hWnd, WM_USER + 5, 1, 2));   // not for the log
     const std::wstring target = std::wstring(L" --target ") + kPeerWindow;
-    EXPECT_EQ(0, standins::RunProgram(L"KVPeer.exe", L"--post 4019 --wparam 5 --lparam -6" + target));
-    EXPECT_EQ(0, standins::RunProgram(L"KVPeer.exe", L"--post master --wparam 0x1" + target));
+    EXPECT_EQ(0, kvtest::RunProgram(L"KVPeer.exe", L"--post 4019 --wparam 5 --lparam -6" + target));
+    EXPECT_EQ(0, kvtest::RunProgram(L"KVPeer.exe", L"--post master --wparam 0x1" + target));
     const std::vector<std::string> expected = {"KVWINMSG_MasterOnOffChanged wParam=0 lParam=0",
                                                "4019 wParam=5 lParam=-6",
                                                "KVWINMSG_MasterOnOffChanged wParam=1 lParam=0"};
     EXPECT_EQ(expected, LogLines(log, expected.size()));
 
-    EXPECT_EQ(0, standins::RunProgram(L"KVPeer.exe", L"--stop"));
+    EXPECT_EQ(0, kvtest::RunProgram(L"KVPeer.exe", L"--stop"));
     DWORD dwExit = 99;
     if (WaitForSingleObject(hPeer, 10000) != WAIT_OBJECT_0)
         TerminateProcess(hPeer, 98);
     GetExitCodeProcess(hPeer, &dwExit);
     CloseHandle(hPeer);
     EXPECT_EQ(0u, dwExit) << "--stop ends the serving peer";
-    EXPECT_EQ(1, standins::RunProgram(L"KVPeer.exe", L"--stop")) << "none left";
+    EXPECT_EQ(1, kvtest::RunProgram(L"KVPeer.exe", L"--stop")) << "none left";
     kvtest::RemoveTree(dir);
 }
 
 TEST(PeerTest, PostingFailsCleanlyWithoutAWindowOrWithBadArguments)
 {
-    EXPECT_EQ(1, standins::RunProgram(L"KVPeer.exe", L"--post master --target \"No Such Window 4711\""));
+    EXPECT_EQ(1, kvtest::RunProgram(L"KVPeer.exe", L"--post master --target \"No Such Window 4711\""));
     for (const wchar_t* args : {L"", L"--post sideways", L"--post master --wparam twelve", L"--serve"})
-        EXPECT_EQ(2, standins::RunProgram(L"KVPeer.exe", args)) << kvtest::Narrow(args);
+        EXPECT_EQ(2, kvtest::RunProgram(L"KVPeer.exe", args)) << kvtest::Narrow(args);
 }
 
 }  // namespace

@@ -194,7 +194,7 @@ TEST_F(PolicyConfigTest, FallbackServesTheSameStoresWhenThePrimaryCannotBeCreate
 TEST_F(PolicyConfigTest, AValueWrittenInOneProcessIsReadInAnother)
 {
     ASSERT_EQ(S_OK, Set(kSpeakersId, kFx, kMasterKey, Make(VT_UI4, 1234)));
-    ASSERT_EQ(0, standins::RunProgram(kvtest::ExeFileName(), L"--child 1234 5678"));
+    ASSERT_EQ(0, kvtest::RunProgram(kvtest::ExeFileName(), L"--child 1234 5678"));
     EXPECT_EQ("vt 19:5678", Get(kSpeakersId, kFx, kMasterKey));
 }
 

@@ -43,30 +43,6 @@ void ClearPropertyStores()
     RegDeleteKeyExW(HKEY_LOCAL_MACHINE, PropertyStoreKey().c_str(), KEY_WOW64_64KEY, 0);
 }
 
-HANDLE StartProgram(const std::wstring& exe, const std::wstring& args)
-{
-    std::wstring path = kvtest::ExeDirectory() + exe;
-    std::wstring cmd = L"\"" + path + L"\" " + args;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(path.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
-        return nullptr;
-    CloseHandle(pi.hThread);
-    return pi.hProcess;
-}
-
-int RunProgram(const std::wstring& exe, const std::wstring& args)
-{
-    HANDLE hProcess = StartProgram(exe, args);
-    DWORD dwExit = DWORD(-1);
-    if (hProcess && WaitForSingleObject(hProcess, 30000) == WAIT_OBJECT_0)
-        GetExitCodeProcess(hProcess, &dwExit);
-    if (hProcess)
-        CloseHandle(hProcess);
-    return int(dwExit);
-}
-
 }  // namespace standins
 
 namespace {

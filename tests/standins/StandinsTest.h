@@ -26,10 +26,6 @@ bool LoadTopology(const std::wstring& text);
 std::wstring PropertyStoreKey();
 void ClearPropertyStores();
 
-// Runs a program from the test's folder: its exit code, -1 if it did not
-// start or end. StartProgram does not wait; the caller closes the handle.
-int RunProgram(const std::wstring& exe, const std::wstring& args);
-HANDLE StartProgram(const std::wstring& exe, const std::wstring& args);
 
 // The child mode of this test program (see PolicyConfigTest.cpp).
 int RunChild(int argc, char** argv);

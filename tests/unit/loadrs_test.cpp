@@ -62,8 +62,9 @@ TEST(LoadRs, LocaleNamesConvertToLanguageIds)
         LCID lcid = 0xFFFF;
         HRESULT hr = KVConvertLocaleNameToLCID(c.name, &lcid);
         EXPECT_EQ(SUCCEEDED(hr), c.ok);
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(lcid, c.lcid);
+        }
     }
     EXPECT_LT(KVConvertLocaleNameToLCID(nullptr, nullptr), 0);
 }
