@@ -154,6 +154,16 @@ BOOL InitCommonControlClasses()
 
 }  // namespace
 
+namespace {
+// Only the thread that holds the loader lock runs a detach.
+BOOL g_bDllDetaching = FALSE;
+} // namespace
+
+BOOL AfxIsDllDetaching()
+{
+    return g_bDllDetaching;
+}
+
 BOOL AfxInitExeModule()
 {
     return InitCommonControlClasses();
@@ -178,6 +188,7 @@ BOOL AfxDllMain(HINSTANCE hInst, DWORD dwReason, LPVOID /*lpReserved*/)
             pState->m_bInitInstanceDone = TRUE;
         }
     } else if (dwReason == DLL_PROCESS_DETACH) {
+        g_bDllDetaching = TRUE;
         {
             AFX_MANAGE_STATE(pState);
             // A failed attach is followed by a detach; ExitInstance already ran.
@@ -189,6 +200,7 @@ BOOL AfxDllMain(HINSTANCE hInst, DWORD dwReason, LPVOID /*lpReserved*/)
         }
         pState->m_mapHWND.DeleteTemporaries();
         UnregisterFrameworkWindowClass();
+        g_bDllDetaching = FALSE;
     }
     return TRUE;
 }

@@ -104,6 +104,9 @@ public:
 // ExitInstance and fails the load). Detach: ExitInstance, then frees the
 // temporary wrappers and the framework window class.
 BOOL AfxDllMain(HINSTANCE hInst, DWORD dwReason, LPVOID lpReserved);
+// TRUE while AfxDllMain's detach runs, that is under the loader lock: no
+// thread can end then, so nothing may wait for one to.
+BOOL AfxIsDllDetaching();
 
 // For programs (tests): registers the common control classes. The static
 // state already points at the program's own module.
