@@ -206,8 +206,14 @@ private:
     void Show()
     {
         End();
-        auto buf = std::make_unique<wchar_t[]>(1 << 20);
-        Describe(buf.get(), 1 << 20);
+        int cch = 1 << 20;
+        auto buf = std::make_unique<wchar_t[]>(cch);
+        int cchNeeded = Describe(buf.get(), cch);
+        if (cchNeeded >= cch) {   // a big topology: once more with room for all of it
+            cch = cchNeeded + 1;
+            buf = std::make_unique<wchar_t[]>(cch);
+            Describe(buf.get(), cch);
+        }
         Out(buf.get());
     }
 

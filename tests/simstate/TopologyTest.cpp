@@ -131,6 +131,7 @@ struct Refusal {
 
 TEST_F(TopologyTest, RefusesBadFilesNamingTheLineAndKeepsTheState)
 {
+    const std::wstring tooManyNodes = L"more than " + std::to_wstring(kMaxNodes) + L" endpoints";
     const std::wstring head = kHead;   // lines 1-4
     const std::wstring eqHead = head + Bands(1) + L"  eqpresets active=k\n";   // lines 5-7
     const Refusal cases[] = {
@@ -163,7 +164,7 @@ TEST_F(TopologyTest, RefusesBadFilesNamingTheLineAndKeepsTheState)
              for (int i = 0; i <= kMaxNodes; ++i)
                  e += Endpoint(i);
              return e;
-         }(), 2 + 3 * kMaxNodes, L"more than 16"},
+         }(), 2 + 3 * kMaxNodes, tooManyNodes.c_str()},
         {"duplicate endpoint id", head + L"endpoint other render\n  id {0.0.0.00000000}.{11111111-2222-3333-4444-555555555555}\n  name Other\n",
          5, L"same id as 'spk'"},
         {"duplicate short name", head + Endpoint(1).replace(9, 2, L"spk"), 5, L"already used"},
