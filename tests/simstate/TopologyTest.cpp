@@ -206,6 +206,32 @@ TEST_F(TopologyTest, ExactlyAtTheLimitsLoads)
     EXPECT_TRUE(s->nodes[kMaxNodes - 1].bUsed);
 }
 
+TEST_F(TopologyTest, ManyEndpointsLoadWithTheSpeakersLastAndEveryFeature)
+{
+    const std::wstring path = kvtest::ExeDirectory() + L"topologies\\endpoints32.kvtopo";
+    ASSERT_TRUE(LoadTopologyFile(path.c_str(), m_szError, ARRAYSIZE(m_szError))) << kvtest::Narrow(m_szError);
+    {
+        StateLock s;
+        for (int i = 0; i < 33; ++i) {
+            const Node& n = s->nodes[i];
+            const Features& f = n.features;
+            const bool bSpeakersLast = (n.dwFormFactor == 1) == (i == 31);
+            EXPECT_EQ(i < 32, n.bUsed && n.flow == Flow::Render && bSpeakersLast && f.agc.bPresent &&
+                                  f.bassBoost.level.bPresent && f.bassManagement.bPresent && f.subWoofer.bPresent &&
+                                  f.mixer.bPresent && f.pdp.bPresent && f.upmix.nElements && f.eq.nBands &&
+                                  f.eqPresets.nPresets && f.rvx.nItems && f.rvxPresets.nPresets && f.speakers.nLayouts)
+                << i;
+        }
+    }
+    // Too big for the buffer: the dump says how long it is, so the caller can retry.
+    wchar_t small[64];
+    const int cchAll = Describe(small, ARRAYSIZE(small));
+    auto all = std::make_unique<wchar_t[]>(cchAll + 1);
+    EXPECT_EQ(Describe(all.get(), cchAll + 1), cchAll);
+    EXPECT_EQ(int(wcslen(all.get())), cchAll);
+    EXPECT_EQ(wcsncmp(small, all.get(), ARRAYSIZE(small) - 1), 0);
+}
+
 struct Seen {
     std::vector<UINT> topology;   // dwArg of each Source::Topology event
     int nEndpointEnum = 0, nDeviceEnum = 0;
