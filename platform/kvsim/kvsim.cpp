@@ -33,6 +33,8 @@ const wchar_t kHelp[] =
     L"  plug ID | unplug ID            plug or unplug an endpoint's jack\n"
     L"  set ID SETTING VALUE           change a setting as another application would\n"
     L"  get ID [SETTING]               print one setting, or all of them\n"
+    L"  get ID restores                \"restores N preset-restores N\": how often the node's or\n"
+    L"                                 the adaptor's (ID: adaptor id) defaults were restored\n"
     L"  quirk ID NAME on|off           spk-count-huge, unterminated-names, full-keys, endless-presets\n"
     L"  fail IFACE SLOT HRESULT [--node ID] [--count N]\n"
     L"                                 make a driver method fail (slot: vtable number, IUnknown\n"
@@ -206,8 +208,14 @@ private:
     void Show()
     {
         End();
-        auto buf = std::make_unique<wchar_t[]>(1 << 20);
-        Describe(buf.get(), 1 << 20);
+        int cch = 1 << 20;
+        auto buf = std::make_unique<wchar_t[]>(cch);
+        int cchNeeded = Describe(buf.get(), cch);
+        if (cchNeeded >= cch) {   // a big topology: once more with room for all of it
+            cch = cchNeeded + 1;
+            buf = std::make_unique<wchar_t[]>(cch);
+            Describe(buf.get(), cch);
+        }
         Out(buf.get());
     }
 
@@ -268,9 +276,37 @@ private:
         Check(SetSetting(n, name.c_str(), value.c_str(), m_szError, kErrorCch));
     }
 
+    // "restores N preset-restores N": how often ISNDIDefaults::Restore and the
+    // preset-defaults reset ran on a node or an adaptor; empty when id names
+    // neither. *pbAdaptor tells an adaptor, which has nothing else to show.
+    static std::wstring RestoreLine(const std::wstring& id, bool* pbAdaptor)
+    {
+        StateLock s;
+        int n = FindNode(*s, id.c_str());
+        int a = n < 0 ? FindAdaptor(*s, id.c_str()) : -1;
+        *pbAdaptor = a >= 0;
+        if (n >= 0)
+            return Format(L"restores %lu preset-restores %lu\n", s->nodes[n].dwRestoreCount,
+                          s->nodes[n].dwPresetRestoreCount);
+        if (a >= 0)
+            return Format(L"restores %lu preset-restores %lu\n", s->adaptors[a].dwRestoreCount,
+                          s->adaptors[a].dwPresetRestoreCount);
+        return L"";
+    }
+
     void Get()
     {
-        int n = NodeOf(Take(L"an endpoint"));
+        std::wstring id = Take(L"an endpoint");
+        bool bAdaptor = false;
+        std::wstring restores = RestoreLine(id, &bAdaptor);
+        if (!restores.empty() && (m_args.empty() ? bAdaptor : m_args[0] == L"restores")) {
+            if (!m_args.empty())
+                Take(L"a setting");
+            End();
+            Out(restores);
+            return;
+        }
+        int n = NodeOf(id);
         wchar_t value[kKeyCch + 64];
         if (!m_args.empty()) {
             std::wstring name = Take(L"a setting");
@@ -289,7 +325,7 @@ private:
                 out += name + L" " + value + L"\n";
             p = e + 1;
         }
-        Out(out);
+        Out(out + restores);
     }
 
     void Quirk()

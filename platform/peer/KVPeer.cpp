@@ -1,8 +1,13 @@
 // KVPeer.exe: another of the maker's processes that follows the master
 // switch. Serving, it keeps the hidden window other processes post
-// "KVWINMSG_MasterOnOffChanged" to and logs what arrives; it can also post
-// those messages itself, and stop a serving peer.
+// "KVWINMSG_MasterOnOffChanged" to and logs what arrives (and, relaying,
+// tells every plug-in session); it can also post those messages itself,
+// switch the master through the endpoint's effects property store as the
+// maker's other programs do, and stop a serving peer.
+#include "device/AudioPropStoreWrapper.h"
+
 #include <windows.h>
+#include <objbase.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -22,12 +27,17 @@ enum ExitCode { kOk = 0, kNoWindow = 1, kBadArguments = 2, kFailed = 3 };
 
 const wchar_t kUsage[] =
     L"usage:\n"
-    L"  KVPeer.exe --serve --log FILE [--ready-event NAME] [--exit-after MS]\n"
+    L"  KVPeer.exe --serve --log FILE [--relay] [--ready-event NAME] [--exit-after MS]\n"
     L"      keep the window \"KVDEVICE_EP_HIDDENWINDOW_863422985_PERSISTENT\" and append a line to FILE\n"
     L"      for every \"KVWINMSG_MasterOnOffChanged\" and 4019 message (\"4019 wParam=1 lParam=0\");\n"
+    L"      --relay: on \"KVWINMSG_MasterOnOffChanged\" also post 4019 to every plug-in window;\n"
     L"      set event NAME once the window exists; end after MS milliseconds\n"
     L"  KVPeer.exe --post master|4019 [--wparam N] [--lparam N] [--target WINDOWNAME]\n"
     L"      post to the top-level window of that name (default \"KVDEVICE_EP_HIDDENWINDOW_863422985_UI\")\n"
+    L"  KVPeer.exe --master on|off --endpoint ID [--mask 0xM]\n"
+    L"      write the master switch (and with --mask the effect mask) to endpoint ID's effects property\n"
+    L"      store, then post \"KVWINMSG_MasterOnOffChanged\" to every plug-in window; exit 1 means\n"
+    L"      written, but no plug-in window was there to tell\n"
     L"  KVPeer.exe --stop\n"
     L"      close the serving peer's window\n"
     L"exit codes: 0 done, 1 no such window, 2 bad arguments, 3 failed\n";
@@ -52,10 +62,21 @@ bool ParseNumber(const wchar_t* psz, LONGLONG* pValue)
     return errno == 0 && *pEnd == L'\0';
 }
 
+// Every plug-in session has a window of this name; there may be several, in
+// several processes. Returns how many were posted to.
+int PostToPluginWindows(UINT uMsg)
+{
+    int nPosted = 0;
+    for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, nullptr, kPluginWindowName)) != nullptr;)
+        nPosted += PostMessageW(h, uMsg, 0, 0) ? 1 : 0;
+    return nPosted;
+}
+
 // ---- Serving ---------------------------------------------------------------
 
 UINT g_uMasterMessage = 0;
 HANDLE g_hLog = INVALID_HANDLE_VALUE;
+bool g_bRelay = false;
 
 // One line per message, written at once so a reader sees it while we run.
 void LogLine(const char* pszWhat, WPARAM wParam, LPARAM lParam)
@@ -72,6 +93,9 @@ LRESULT CALLBACK PeerWndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     if (uMsg == g_uMasterMessage && g_uMasterMessage != 0) {
         LogLine("KVWINMSG_MasterOnOffChanged", wParam, lParam);
+        // The switching session changed the shared state; the others re-read it.
+        if (g_bRelay)
+            PostToPluginWindows(WM_IPC_MASTER_ONOFF_CHANGE);
         return 0;
     }
     switch (uMsg) {
@@ -155,6 +179,46 @@ int Post(const wchar_t* pszWhich, LONGLONG nWParam, LONGLONG nLParam, const wcha
     return kOk;
 }
 
+// ---- Switching the master as the maker's other programs do ---------------------
+
+struct ComScope {
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    ~ComScope()
+    {
+        if (SUCCEEDED(hr))
+            CoUninitialize();
+    }
+};
+
+int SwitchMaster(bool bOn, const wchar_t* pszEndpoint, bool bMask, ULONG ulMask)
+{
+    UINT uMsg = RegisterWindowMessageW(kMasterMessageName);
+    if (!uMsg)
+        return Fail(kFailed, L"cannot register \"%ls\"", kMasterMessageName);
+    ComScope com;
+    IAudioPropStore* pStore = nullptr;
+    HRESULT hr = FAILED(com.hr) ? com.hr : OpenAudioPropStore(KVPOLICY_STORE_EFFECTS, pszEndpoint, &pStore);
+    if (FAILED(hr)) {
+        fwprintf(stderr, L"KVPeer: cannot open the effects property store (0x%08lx)\n", static_cast<unsigned long>(hr));
+        return kFailed;
+    }
+    // The master first: an unknown endpoint is refused there, before anything changed.
+    hr = pStore->SetValue(PKEY_KV_MasterOnOff, MakeUI4Variant(bOn ? 1 : 0));
+    if (SUCCEEDED(hr) && bMask)
+        hr = pStore->SetValue(PKEY_KV_EffectInfo, MakeUI4Variant(ulMask));
+    pStore->Release();
+    if (FAILED(hr)) {
+        fwprintf(stderr, L"KVPeer: writing to the effects property store of \"%ls\" failed (0x%08lx)\n", pszEndpoint,
+                 static_cast<unsigned long>(hr));
+        return kFailed;
+    }
+    int nPosted = PostToPluginWindows(uMsg);
+    if (nPosted == 0)
+        return Fail(kNoWindow, L"written, but no top-level window named \"%ls\" to tell", kPluginWindowName);
+    wprintf(L"told %d plug-in window(s)\n", nPosted);
+    return kOk;
+}
+
 int Stop()
 {
     HWND hWnd = FindWindowW(nullptr, kPeerWindowName);
@@ -169,12 +233,14 @@ int Stop()
 
 int wmain(int argc, wchar_t** argv)
 {
-    enum { kNone, kServe, kPost, kStop } mode = kNone;
+    enum { kNone, kServe, kPost, kStop, kMaster } mode = kNone;
     const wchar_t* pszLog = nullptr;
     const wchar_t* pszReadyEvent = nullptr;
     const wchar_t* pszWhich = nullptr;
     const wchar_t* pszTarget = kPluginWindowName;
-    LONGLONG nExitAfterMs = 0, nWParam = 0, nLParam = 0;
+    const wchar_t* pszEndpoint = nullptr;
+    bool bMasterOn = false, bMask = false;
+    LONGLONG nExitAfterMs = 0, nWParam = 0, nLParam = 0, nMask = 0;
 
     for (int i = 1; i < argc; ++i) {
         const wchar_t* pszArg = argv[i];
@@ -182,13 +248,28 @@ int wmain(int argc, wchar_t** argv)
         auto needValue = [&]() { return pszValue ? (++i, true) : false; };
         if (wcscmp(pszArg, L"--serve") == 0 || wcscmp(pszArg, L"--stop") == 0) {
             if (mode != kNone)
-                return Fail(kBadArguments, L"give one of --serve, --post, --stop");
+                return Fail(kBadArguments, L"give one of --serve, --post, --master, --stop");
             mode = wcscmp(pszArg, L"--serve") == 0 ? kServe : kStop;
         } else if (wcscmp(pszArg, L"--post") == 0) {
             if (mode != kNone || !needValue())
                 return Fail(kBadArguments, L"--post needs master or 4019, and no other mode");
             mode = kPost;
             pszWhich = pszValue;
+        } else if (wcscmp(pszArg, L"--master") == 0) {
+            if (mode != kNone || !needValue())
+                return Fail(kBadArguments, L"--master needs on or off, and no other mode");
+            if (wcscmp(pszValue, L"on") != 0 && wcscmp(pszValue, L"off") != 0)
+                return Fail(kBadArguments, L"--master takes on or off, not \"%ls\"", pszValue);
+            mode = kMaster;
+            bMasterOn = wcscmp(pszValue, L"on") == 0;
+        } else if (wcscmp(pszArg, L"--endpoint") == 0 && needValue()) {
+            pszEndpoint = pszValue;
+        } else if (wcscmp(pszArg, L"--mask") == 0 && needValue()) {
+            if (!ParseNumber(pszValue, &nMask) || nMask < 0 || nMask > 0xFFFFFFFFLL)
+                return Fail(kBadArguments, L"--mask needs a number from 0 to 0xFFFFFFFF, not \"%ls\"", pszValue);
+            bMask = true;
+        } else if (wcscmp(pszArg, L"--relay") == 0) {
+            g_bRelay = true;
         } else if (wcscmp(pszArg, L"--log") == 0 && needValue()) {
             pszLog = pszValue;
         } else if (wcscmp(pszArg, L"--ready-event") == 0 && needValue()) {
@@ -210,6 +291,10 @@ int wmain(int argc, wchar_t** argv)
         }
     }
 
+    if (g_bRelay && mode != kServe)
+        return Fail(kBadArguments, L"--relay belongs to --serve");
+    if ((pszEndpoint || bMask) && mode != kMaster)
+        return Fail(kBadArguments, L"--endpoint and --mask belong to --master");
     switch (mode) {
     case kServe:
         if (!pszLog)
@@ -217,9 +302,13 @@ int wmain(int argc, wchar_t** argv)
         return Serve(pszLog, pszReadyEvent, nExitAfterMs);
     case kPost:
         return Post(pszWhich, nWParam, nLParam, pszTarget);
+    case kMaster:
+        if (!pszEndpoint || !*pszEndpoint)
+            return Fail(kBadArguments, L"--master needs --endpoint ID");
+        return SwitchMaster(bMasterOn, pszEndpoint, bMask, static_cast<ULONG>(nMask));
     case kStop:
         return Stop();
     default:
-        return Fail(kBadArguments, L"give one of --serve, --post, --stop");
+        return Fail(kBadArguments, L"give one of --serve, --post, --master, --stop");
     }
 }

@@ -14,7 +14,8 @@ namespace {
 constexpr DWORD kMagic = 0x4D53564B;   // "KVSM"
 // Bump with every change to the layout of SharedState; the file size is
 // checked as well, so a forgotten bump still cannot map a foreign layout.
-constexpr DWORD kVersion = 3;
+// A file of another version or size is started afresh from the default.
+constexpr DWORD kVersion = 4;
 
 INIT_ONCE g_instanceOnce = INIT_ONCE_STATIC_INIT;
 wchar_t g_szInstance[64];
@@ -159,8 +160,10 @@ BOOL CALLBACK OpenOnce(PINIT_ONCE, PVOID, PVOID*)
             SetEndOfFile(hFile);
         }
     }
+    // The version is in the name: a process of an older build still holding
+    // its mapping would otherwise hand us a section of the old size.
     HANDLE hMapping = CreateFileMappingW(hFile, nullptr, PAGE_READWRITE, DWORD(cb >> 32), DWORD(cb),
-                                         ObjectName(L"state").c_str());
+                                         ObjectName(detail::Format(L"state.v%lu", kVersion).c_str()).c_str());
     // A mapping another process already holds was set up by that process.
     if (hMapping && GetLastError() == ERROR_ALREADY_EXISTS)
         bFresh = false;

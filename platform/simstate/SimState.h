@@ -15,7 +15,7 @@
 
 namespace kvsim {
 
-constexpr int kMaxNodes = 16;      // endpoints and devices together
+constexpr int kMaxNodes = 40;      // endpoints and devices together
 constexpr int kMaxBands = 32;
 constexpr int kMaxPresets = 48;    // per node, per preset family
 constexpr int kMaxRvxItems = 8;    // items of the reverb preset list
@@ -387,8 +387,9 @@ void PostPresetEvent(int nNode, bool bEqualizer, UINT dwHint, UINT dwArg);
 void ApplyPreset(int nNode, Node& node, const Preset& preset, bool bEqualizer);
 // A readable dump of the whole state, for the control tool's "show": the
 // current settings as topology text that loads back, the rest as comments.
-// Always NUL-terminated; cut short when the buffer is too small.
-void Describe(wchar_t* pBuffer, int cchBuffer);
+// Always NUL-terminated; cut short when the buffer is too small. Returns the
+// length of the whole dump, so a caller can retry with a buffer that fits.
+int Describe(wchar_t* pBuffer, int cchBuffer);
 // Every setting name GetSetting answers for that node, one per line.
 void ListSettings(int nNode, wchar_t* pBuffer, int cchBuffer);
 

@@ -244,7 +244,12 @@ enum class Group { None, Upmix, Eq, EqPresets, Reverb, RvxPresets, Speakers };
 
 class Parser {
 public:
-    explicit Parser(Topology* pOut) : m_t(*pOut) { m_t = Topology(); }
+    // Reset in place: a Topology temporary would not fit on a thread's stack.
+    explicit Parser(Topology* pOut) : m_t(*pOut)
+    {
+        m_t.mode = DriverMode::Endpoint;
+        m_t.nNodes = 0;
+    }
 
     void Line(const std::wstring& text, int nLine)
     {
@@ -1014,12 +1019,13 @@ bool LoadDefaultTopology(wchar_t* pError, int cchError)
     return LoadTopologyText(detail::FromUtf8(DefaultTopologyText()).c_str(), L"(built-in default)", pError, cchError);
 }
 
-void Describe(wchar_t* pBuffer, int cchBuffer)
+int Describe(wchar_t* pBuffer, int cchBuffer)
 {
     std::wstring o;
     if (!Open()) {
-        detail::CopyText(pBuffer, cchBuffer, L"# the simulated driver's state cannot be opened\n");
-        return;
+        o = L"# the simulated driver's state cannot be opened\n";
+        detail::CopyText(pBuffer, cchBuffer, o.c_str());
+        return int(o.size());
     }
     {
         StateLock lock;
@@ -1052,6 +1058,7 @@ void Describe(wchar_t* pBuffer, int cchBuffer)
         }
     }
     detail::CopyText(pBuffer, cchBuffer, o.c_str());
+    return int(o.size());
 }
 
 }  // namespace kvsim

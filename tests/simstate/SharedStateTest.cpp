@@ -230,6 +230,26 @@ TEST_F(SharedStateTest, ADeadProcesssReaderIsFreedByTheNextPost)
     EXPECT_EQ(ReadersOf(dwPid), 0);
 }
 
+TEST_F(SharedStateTest, TheToolShowsHowOftenANodeOrAnAdaptorWasRestored)
+{
+    std::wstring adaptor;
+    {
+        StateLock s;
+        s->nodes[m_nSpk].dwRestoreCount = 2;
+        Adaptor& a = s->adaptors[FindAdaptor(*s, s->nodes[m_nSpk].szAdaptor)];
+        a.dwPresetRestoreCount = 4;
+        adaptor = L"\"" + std::wstring(a.szId) + L"\"";
+    }
+    for (const auto& [args, want] : {std::pair<std::wstring, std::string>{L"get speakers", "restores 2 preset-restores 0\n"},
+                                     {L"get speakers restores", "restores 2 preset-restores 0\n"},
+                                     {L"get " + adaptor + L" restores", "restores 0 preset-restores 4\n"},
+                                     {L"get nobody restores", ""}}) {
+        std::string out;
+        EXPECT_EQ(simtest::Run(simtest::KvsimCommand(args), simtest::kInstance, &out), want.empty() ? 1 : 0);
+        EXPECT_EQ(out.substr(out.rfind('\n', out.size() - 2) + 1), want) << kvtest::Narrow(args);   // the last line
+    }
+}
+
 std::wstring StateFile(const wchar_t* instance)
 {
     wchar_t dir[MAX_PATH];

@@ -131,6 +131,7 @@ struct Refusal {
 
 TEST_F(TopologyTest, RefusesBadFilesNamingTheLineAndKeepsTheState)
 {
+    const std::wstring tooManyNodes = L"more than " + std::to_wstring(kMaxNodes) + L" endpoints";
     const std::wstring head = kHead;   // lines 1-4
     const std::wstring eqHead = head + Bands(1) + L"  eqpresets active=k\n";   // lines 5-7
     const Refusal cases[] = {
@@ -163,7 +164,7 @@ TEST_F(TopologyTest, RefusesBadFilesNamingTheLineAndKeepsTheState)
              for (int i = 0; i <= kMaxNodes; ++i)
                  e += Endpoint(i);
              return e;
-         }(), 2 + 3 * kMaxNodes, L"more than 16"},
+         }(), 2 + 3 * kMaxNodes, tooManyNodes.c_str()},
         {"duplicate endpoint id", head + L"endpoint other render\n  id {0.0.0.00000000}.{11111111-2222-3333-4444-555555555555}\n  name Other\n",
          5, L"same id as 'spk'"},
         {"duplicate short name", head + Endpoint(1).replace(9, 2, L"spk"), 5, L"already used"},
@@ -203,6 +204,32 @@ TEST_F(TopologyTest, ExactlyAtTheLimitsLoads)
     EXPECT_EQ(s->nodes[0].features.eq.nBands, kMaxBands);
     EXPECT_EQ(wcslen(s->nodes[0].features.eqPresets.presets[0].szKey), 159u);
     EXPECT_TRUE(s->nodes[kMaxNodes - 1].bUsed);
+}
+
+TEST_F(TopologyTest, ManyEndpointsLoadWithTheSpeakersLastAndEveryFeature)
+{
+    const std::wstring path = kvtest::ExeDirectory() + L"topologies\\endpoints32.kvtopo";
+    ASSERT_TRUE(LoadTopologyFile(path.c_str(), m_szError, ARRAYSIZE(m_szError))) << kvtest::Narrow(m_szError);
+    {
+        StateLock s;
+        for (int i = 0; i < 33; ++i) {
+            const Node& n = s->nodes[i];
+            const Features& f = n.features;
+            const bool bSpeakersLast = (n.dwFormFactor == 1) == (i == 31);
+            EXPECT_EQ(i < 32, n.bUsed && n.flow == Flow::Render && bSpeakersLast && f.agc.bPresent &&
+                                  f.bassBoost.level.bPresent && f.bassManagement.bPresent && f.subWoofer.bPresent &&
+                                  f.mixer.bPresent && f.pdp.bPresent && f.upmix.nElements && f.eq.nBands &&
+                                  f.eqPresets.nPresets && f.rvx.nItems && f.rvxPresets.nPresets && f.speakers.nLayouts)
+                << i;
+        }
+    }
+    // Too big for the buffer: the dump says how long it is, so the caller can retry.
+    wchar_t small[64];
+    const int cchAll = Describe(small, ARRAYSIZE(small));
+    auto all = std::make_unique<wchar_t[]>(cchAll + 1);
+    EXPECT_EQ(Describe(all.get(), cchAll + 1), cchAll);
+    EXPECT_EQ(int(wcslen(all.get())), cchAll);
+    EXPECT_EQ(wcsncmp(small, all.get(), ARRAYSIZE(small) - 1), 0);
 }
 
 struct Seen {
