@@ -33,7 +33,8 @@ STDMETHODIMP_(ULONG) CNotifySink::Release()
 
 STDMETHODIMP CNotifySink::OnNotify(UINT eEvent, UINT dwHint, UINT dwArg, void* pContext)
 {
-    return m_pfnCallback ? m_pfnCallback(eEvent, dwHint, dwArg, pContext) : S_OK;
+    SNDICALLBACK pfnCallback = m_pfnCallback.load();
+    return pfnCallback ? pfnCallback(eEvent, dwHint, dwArg, pContext) : S_OK;
 }
 
 // ---- CAdvise -----------------------------------------------------------------
@@ -77,6 +78,7 @@ BOOL CAdvise::Unadvise(UINT nCookie)
         if ((*it)->nCookie == nCookie) {
             SNDICONNECTION* pConn = *it;
             m_arrConnections.erase(it);
+            pConn->pSink->m_pfnCallback = nullptr;
             pConn->pSink->Release();
             delete pConn;
             return TRUE;
@@ -90,6 +92,7 @@ BOOL CAdvise::UnadviseAll()
     for (SNDICONNECTION* pConn : m_arrConnections) {
         if (m_pNotifySource)
             m_pNotifySource->Unadvise(pConn->nCookie);
+        pConn->pSink->m_pfnCallback = nullptr;
         pConn->pSink->Release();
         delete pConn;
     }

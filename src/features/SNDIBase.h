@@ -5,6 +5,7 @@
 
 #include "features/KVDriverInterfaces.h"
 
+#include <atomic>
 #include <vector>
 
 // Runs on a driver thread; it may only post window messages.
@@ -21,7 +22,9 @@ public:
     STDMETHODIMP_(ULONG) Release() override;
     STDMETHODIMP OnNotify(UINT eEvent, UINT dwHint, UINT dwArg, void* pContext) override;
 
-    SNDICALLBACK m_pfnCallback;
+    // Cleared when its subscriber lets go: a driver that failed to cancel the
+    // subscription may still call, and must then reach nothing.
+    std::atomic<SNDICALLBACK> m_pfnCallback;
     LONG m_cRef;
 
 private:

@@ -1,0 +1,162 @@
+// The master switch, its stored mask, and ownership of the device against
+// another effects suite.
+#include "SessionTestSupport.h"
+
+#include "device/EfxCoexistStateListener.h"
+
+namespace {
+
+using namespace stest;
+
+class Master : public SessionTest
+{
+protected:
+    // Another suite's installer, in its own process.
+    static void OtherSuite(DWORD dwTechnology, const wchar_t* pszName, const wchar_t* pszVendor = L"0x10EC")
+    {
+        ASSERT_EQ(0, kvtest::RunProgram(L"kvsim.exe", L"alcoexist " + std::to_wstring(dwTechnology) + L" \"" +
+                                                          pszName + L"\" --vendor " + pszVendor));
+    }
+    static DWORD Technology(const wchar_t* pszKey)
+    {
+        DWORD dw = 0, cb = sizeof(dw);
+        RegGetValueW(HKEY_LOCAL_MACHINE, pszKey, L"Technology", RRF_RT_REG_DWORD, nullptr,
+                     &dw, &cb);
+        return dw;
+    }
+    bool Foreign() const { return !m_pSession->m_bLumoraTechnology && !m_pSession->m_bMasterOn; }
+    std::wstring OwnerName() const { return m_pSession->m_pEfxCoexistStateListener->GetTechnologyName(); }
+};
+
+TEST_F(Master, OffRemembersWhatWasOnAndOnRestoresExactlyThat)
+{
+    Open();  // bass boost and equalizer on, everything else off
+    m_pSession->SetMasterOnOff(FALSE, TRUE);
+    EXPECT_EQ(0x000Au, StoreValue(EndpointId(1), PKEY_KV_EffectInfo));
+    EXPECT_EQ(0u, StoreValue(EndpointId(1), PKEY_KV_MasterOnOff));
+    for (const wchar_t* pszFeature : {L"bassboost.enabled", L"eq.enabled", L"agc.enabled", L"pdp.enabled"})
+        EXPECT_EQ(L"0", Get(L"speakers", pszFeature)) << kvtest::Narrow(pszFeature);
+
+    // The same state again writes, posts and switches nothing.
+    SetStoreValue(EndpointId(1), PKEY_KV_EffectInfo, 0x0A);
+    Set(L"speakers", L"agc.enabled", L"1");
+    m_pSession->SetMasterOnOff(FALSE, TRUE);
+    EXPECT_EQ(L"1", Get(L"speakers", L"agc.enabled"));
+    Set(L"speakers", L"agc.enabled", L"0");
+
+    m_pSession->SetMasterOnOff(TRUE, TRUE);
+    EXPECT_EQ(1u, StoreValue(EndpointId(1), PKEY_KV_MasterOnOff));
+    EXPECT_EQ(L"1", Get(L"speakers", L"bassboost.enabled"));
+    EXPECT_EQ(L"1", Get(L"speakers", L"eq.enabled"));
+    for (const wchar_t* pszFeature : {L"agc.enabled", L"pdp.enabled", L"upmix.enabled", L"reverb.enabled",
+                                      L"bassmgmt.enabled", L"rvxpresets.enabled"})
+        EXPECT_EQ(L"0", Get(L"speakers", pszFeature)) << kvtest::Narrow(pszFeature);
+    kvtest::PumpUntilIdle(200);
+    EXPECT_EQ(2, m_recorder.Count(WM_MASTER_ONOFF_CHANGE));
+
+    // Surround selects its element first; reverb presets follow the
+    // environment when the driver says they do.
+    m_pSession->SetMasterOnOff(FALSE, TRUE);
+    SetStoreValue(EndpointId(1), PKEY_KV_EffectInfo, KV_EFX_UPMIX | KV_EFX_RVX);
+    m_pSession->SetMasterOnOff(TRUE, TRUE);
+    EXPECT_EQ(L"1", Get(L"speakers", L"upmix.selected"));
+    EXPECT_EQ(L"1", Get(L"speakers", L"upmix.enabled"));
+    EXPECT_EQ(L"1", Get(L"speakers", L"reverb.enabled"));
+    EXPECT_EQ(L"1", Get(L"speakers", L"rvxpresets.enabled"));
+    EXPECT_EQ(L"0", Get(L"speakers", L"eq.enabled"));
+}
+
+TEST_F(Master, AnotherSuiteTakesTheDeviceAndTheSwitchWinsItBack)
+{
+    Recorder mainWindow;
+    Open();
+    m_pSession->m_hWndMainEffects = mainWindow.Handle();
+
+    OtherSuite(1, L"Other Suite");
+    ASSERT_TRUE(PumpUntil([&] { return Foreign(); }));
+    const ULONGLONG tOff = GetTickCount64();
+    EXPECT_EQ(0, m_recorder.Count(WM_MASTER_ONOFF_CHANGE)) << "the windows are told later";
+    ASSERT_TRUE(PumpUntil([&] { return m_recorder.Count(WM_MASTER_ONOFF_CHANGE) == 1; }, 4000));
+    EXPECT_GE(m_recorder.Messages().back().tick - tOff, 1800u);
+    EXPECT_EQ(L"Other Suite", OwnerName());
+
+    // Between two foreign suites nothing is reported; our own name in any
+    // letter case never replaces the owner's.
+    OtherSuite(3, L"Third Suite");
+    OtherSuite(3, L"AURALITH q-fx mb");
+    PumpFor(500);
+    EXPECT_EQ(L"Third Suite", OwnerName());
+    EXPECT_TRUE(Foreign());
+
+    // Switching on claims the device, and our own claim is no news.
+    m_pSession->SetMasterOnOff(TRUE, TRUE);
+    EXPECT_EQ(2u, Technology(kCoexistKey));
+    PumpFor(500);
+    EXPECT_TRUE(m_pSession->m_bMasterOn);
+    EXPECT_TRUE(m_pSession->m_bLumoraTechnology);
+    EXPECT_EQ(1, mainWindow.Count(WM_SHOW_MASTER_POPUP));
+}
+
+TEST_F(Master, TwoForeignClaimsWithinTheDelayTellTheWindowsOnce)
+{
+    Open();
+    PostMessageW(m_pSession->m_hWndHidden, WM_EFX_COEXIST_STATE_CHANGE, 1, 0);
+    PumpFor(1000);
+    PostMessageW(m_pSession->m_hWndHidden, WM_EFX_COEXIST_STATE_CHANGE, 3, 0);
+    PumpUntil([&] { return m_pSession->m_nTimerLumoraOff != 0; }, 1000);
+    const ULONGLONG tSecond = GetTickCount64();
+    PumpFor(3000);
+    ASSERT_EQ(1, m_recorder.Count(WM_MASTER_ONOFF_CHANGE));
+    EXPECT_GE(m_recorder.Messages()[0].tick - tSecond, 1800u);
+}
+
+// A claim writes two values; the listener must never take the first alone
+// for another suite's claim, or the switch just turned on goes off again.
+TEST_F(Master, OwnClaimIsNeverMistakenForAForeignOne)
+{
+    Open();
+    for (int i = 0; i < 8; ++i) {
+        OtherSuite(1, L"Other Suite");
+        ASSERT_TRUE(PumpUntil([&] { return Foreign(); })) << i;
+        m_pSession->SetMasterOnOff(TRUE, TRUE);
+        PumpFor(300);
+        ASSERT_TRUE(m_pSession->m_bMasterOn && m_pSession->m_bLumoraTechnology) << "round " << i;
+    }
+}
+
+// Another suite writing its name and number back to back: the number must
+// be seen even when it lands while the listener reads the name's change.
+TEST_F(Master, BackToBackWritesOfAnotherSuiteAreNeverLost)
+{
+    Open();
+    for (int i = 0; i < 8; ++i) {
+        m_pSession->SetMasterOnOff(TRUE, TRUE);
+        PumpFor(100);
+        ASSERT_EQ(0, kvtest::RunProgram(kvtest::ExeFileName(), L"--write-coexist 1 \"Other Suite\""));
+        EXPECT_TRUE(PumpUntil([&] { return Foreign(); }, 3000)) << "round " << i;
+    }
+}
+
+TEST_F(Master, VendorLumoraKeepsItsOwnKeys)
+{
+    kvtest::ScopedRegValue tech(kLumoraCoexistKey, L"Technology", DWORD(2));
+    kvtest::ScopedRegValue name(kLumoraCoexistKey, L"TechnologyName", L"Auralith Q-fx MB");
+    std::wstring topology = DefaultTopology();
+    size_t at = topology.find(L"VEN_10EC&DEV_0899");
+    topology.replace(at, 8, L"VEN_111D");
+    Load(topology);
+    Open();
+    ASSERT_EQ(0x111Du, m_pSession->m_dwVendorID);
+
+    OtherSuite(1, L"Other Suite", L"0x10EC");
+    PumpFor(500);
+    EXPECT_TRUE(m_pSession->m_bMasterOn) << "the other vendor's key is not ours";
+    OtherSuite(1, L"Other Suite", L"0x111D");
+    ASSERT_TRUE(PumpUntil([&] { return Foreign(); }));
+
+    m_pSession->SetMasterOnOff(TRUE, TRUE);
+    EXPECT_EQ(2u, Technology(kLumoraCoexistKey));
+    EXPECT_EQ(1u, Technology(kCoexistKey));
+}
+
+} // namespace
