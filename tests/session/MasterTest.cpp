@@ -4,6 +4,10 @@
 
 #include "device/EfxCoexistStateListener.h"
 
+#include <atomic>
+#include <cstring>
+#include <cwchar>
+
 namespace {
 
 using namespace stest;
@@ -112,10 +116,12 @@ TEST_F(Master, TwoForeignClaimsWithinTheDelayTellTheWindowsOnce)
 
 // A claim writes two values; the listener must never take the first alone
 // for another suite's claim, or the switch just turned on goes off again.
+// (Under Wine the listener seldom wakes between the two writes, so this
+// guards the claim as a whole more than its order.)
 TEST_F(Master, OwnClaimIsNeverMistakenForAForeignOne)
 {
     Open();
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 0; i < 4; ++i) {
         OtherSuite(1, L"Other Suite");
         ASSERT_TRUE(PumpUntil([&] { return Foreign(); })) << i;
         m_pSession->SetMasterOnOff(TRUE, TRUE);
@@ -124,17 +130,38 @@ TEST_F(Master, OwnClaimIsNeverMistakenForAForeignOne)
     }
 }
 
-// Another suite writing its name and number back to back: the number must
-// be seen even when it lands while the listener reads the name's change.
-TEST_F(Master, BackToBackWritesOfAnotherSuiteAreNeverLost)
+// Another suite writing its name and then its number: the number lands
+// while the listener is still reading what the name's change left. The
+// listener's own trace line after its read is where the second write is made
+// to land, from another process, so the gap is hit every time.
+namespace gap {
+std::atomic<bool> g_bArmed{false};
+LONG CALLBACK WriteAfterListenerRead(EXCEPTION_POINTERS* p)
+{
+    // Debugger output arrives as the wide or the narrow print exception.
+    const EXCEPTION_RECORD* r = p->ExceptionRecord;
+    if (r->NumberParameters < 2 || (r->ExceptionCode != 0x4001000A && r->ExceptionCode != 0x40010006))
+        return EXCEPTION_CONTINUE_SEARCH;
+    const ULONG_PTR text = r->ExceptionInformation[1];
+    const bool bRead = r->ExceptionCode == 0x4001000A
+                           ? wcsstr(reinterpret_cast<const wchar_t*>(text), L"Listener::Run(), m_dwTechnology =") != nullptr
+                           : strstr(reinterpret_cast<const char*>(text), "Listener::Run(), m_dwTechnology =") != nullptr;
+    if (bRead && g_bArmed.exchange(false))
+        kvtest::RunProgram(kvtest::ExeFileName(), L"--write-coexist 1 -");
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+} // namespace gap
+
+TEST_F(Master, AWriteLandingWhileTheListenerReadsIsNotLost)
 {
     Open();
-    for (int i = 0; i < 8; ++i) {
-        m_pSession->SetMasterOnOff(TRUE, TRUE);
-        PumpFor(100);
-        ASSERT_EQ(0, kvtest::RunProgram(kvtest::ExeFileName(), L"--write-coexist 1 \"Other Suite\""));
-        EXPECT_TRUE(PumpUntil([&] { return Foreign(); }, 3000)) << "round " << i;
-    }
+    TraceCapture trace;
+    PVOID hHandler = AddVectoredExceptionHandler(1, gap::WriteAfterListenerRead);
+    gap::g_bArmed = true;
+    ASSERT_EQ(0, kvtest::RunProgram(kvtest::ExeFileName(), L"--write-coexist - \"Other Suite\""));
+    EXPECT_TRUE(PumpUntil([&] { return Foreign(); }, 3000));
+    EXPECT_FALSE(gap::g_bArmed) << "the listener never read";
+    RemoveVectoredExceptionHandler(hHandler);
 }
 
 TEST_F(Master, VendorLumoraKeepsItsOwnKeys)
