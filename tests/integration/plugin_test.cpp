@@ -194,15 +194,20 @@ TEST_F(PluginTest, ForcedGermanMakesTheWindowsGerman)
     EXPECT_NE(english, german) << Narrow(english);
 }
 
+// The session's coexistence listener thread is stopped under the loader
+// lock here, where no thread can end: the unload must still return.
 TEST_F(PluginTest, UnloadWithWindowsOpenClosesThem)
 {
+    ScopedRegValue technology(L"Software\\Halvex\\ALCoexist", L"Technology", DWORD(2));
     Plugin plugin(L"KVEffect.dll");
     RECT rc = {0, 0, 800, 600};
     HWND hMain = plugin.pInitPlugin(m_hParent, 1, &rc, 0);
     HWND hMaster = plugin.pInitPlugin(m_hParent, 0, &rc, 0);
     ASSERT_TRUE(IsWindow(hMain));
     ASSERT_TRUE(IsWindow(hMaster));
+    EXPECT_NE(nullptr, FindWindowW(nullptr, L"KVDEVICE_EP_HIDDENWINDOW_863422985_UI"));
     plugin.Unload();
+    EXPECT_EQ(nullptr, FindWindowW(nullptr, L"KVDEVICE_EP_HIDDENWINDOW_863422985_UI"));
     EXPECT_FALSE(IsWindow(hMain));
     EXPECT_FALSE(IsWindow(hMaster));
     EXPECT_EQ(GetWindow(m_hParent, GW_CHILD), nullptr);
