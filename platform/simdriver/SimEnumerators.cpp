@@ -36,13 +36,21 @@ public:
         {
             CNodeAccess a(kNoNode);
             if (FAILED(a.hr)) return a.hr;
-            UINT nSeen = 0;
-            for (int i = 0; i < kvsim::kMaxNodes && ref.nNode < 0; ++i) {
-                const Node& n = a.state->nodes[i];
-                if (!n.bUsed || n.kind != NodeKind::Endpoint || static_cast<UINT>(n.flow) != nDataFlow) continue;
-                if (!(static_cast<DWORD>(n.state) & dwStateMask)) continue;
-                if (nSeen++ == nIndex) ref = RefTo(*a.state, i);
+            auto listed = [&](const Node& n) {
+                return n.bUsed && n.kind == NodeKind::Endpoint && static_cast<UINT>(n.flow) == nDataFlow &&
+                       (static_cast<DWORD>(n.state) & dwStateMask);
+            };
+            UINT nListed = 0;
+            bool bEndless = false;
+            for (const Node& n : a.state->nodes) {
+                if (!listed(n)) continue;
+                ++nListed;
+                bEndless |= n.quirks.bEndlessLists != FALSE;
             }
+            if (bEndless && nListed > 0) nIndex %= nListed;
+            UINT nSeen = 0;
+            for (int i = 0; i < kvsim::kMaxNodes && ref.nNode < 0; ++i)
+                if (listed(a.state->nodes[i]) && nSeen++ == nIndex) ref = RefTo(*a.state, i);
         }
         if (ref.nNode < 0) return KVSIM_E_NOMORE;
         return CreateEndpoint(ref, ppEndpoint);
@@ -84,6 +92,7 @@ public:
         KVSIM_FAULT(Iface::DeviceEnum, 8, -1);
         CNodeAccess a(kNoNode);
         if (FAILED(a.hr)) return a.hr;
+        if (Endless(*a.state)) return S_OK;
         return m_nPos + 1 >= DeviceCount(*a.state) ? S_FALSE : S_OK;
     }
     HRESULT STDMETHODCALLTYPE Next() override
@@ -92,6 +101,10 @@ public:
         CNodeAccess a(kNoNode);
         if (FAILED(a.hr)) return a.hr;
         int nCount = DeviceCount(*a.state);
+        if (Endless(*a.state) && nCount > 0) {
+            m_nPos = (m_nPos + 1) % nCount;
+            return S_OK;
+        }
         if (m_nPos + 1 >= nCount) {
             m_nPos = nCount;
             return KVSIM_E_NOMORE;
@@ -137,6 +150,12 @@ private:
     void RestoreFeature(int, Node&) override {}
 
     static bool IsDevice(const Node& n) { return n.bUsed && n.kind == NodeKind::Device; }
+    static bool Endless(const kvsim::SharedState& s)
+    {
+        for (const Node& n : s.nodes)
+            if (IsDevice(n) && n.quirks.bEndlessLists) return true;
+        return false;
+    }
     static int DeviceCount(const kvsim::SharedState& s)
     {
         int c = 0;

@@ -342,7 +342,9 @@ public:
         {
             CNodeAccess a(m_ref);
             if (FAILED(a.hr)) return a.hr;
-            if (nIndex >= static_cast<UINT>(a.node->features.upmix.nElements)) return KVSIM_E_NOMORE;
+            const UINT nElements = static_cast<UINT>(a.node->features.upmix.nElements);
+            if (a.node->quirks.bEndlessLists && nElements > 0) nIndex %= nElements;
+            if (nIndex >= nElements) return KVSIM_E_NOMORE;
         }
         return CreateAndQuery<CSimElement>(IID_ISNDIElement, reinterpret_cast<void**>(ppElement), m_ref,
                                            static_cast<int>(nIndex));

@@ -226,8 +226,8 @@ bool Resolve(Node& n, const std::wstring& name, Target* pT, std::wstring* pWhy)
     if (a == L"quirk" && p.size() == 2) {
         BOOL* q = QuirkFlag(n.quirks, b);
         if (!q)
-            return *pWhy = Format(L"unknown quirk '%ls' (%ls, %ls, %ls, %ls)", b.c_str(), kQuirkNames[0], kQuirkNames[1],
-                                  kQuirkNames[2], kQuirkNames[3]), false;
+            return *pWhy = Format(L"unknown quirk '%ls' (%ls, %ls, %ls, %ls, %ls)", b.c_str(), kQuirkNames[0],
+                                  kQuirkNames[1], kQuirkNames[2], kQuirkNames[3], kQuirkNames[4]), false;
         t.kind = Kind::Quirk;
         t.p = q;
         return true;

@@ -54,8 +54,8 @@ bool ParseGuid(const std::wstring& text, GUID* pGuid);
 const wchar_t* FormatName(const GUID& g);   // nullptr for other GUIDs
 bool FormatFromText(const std::wstring& text, GUID* pGuid);
 
-// Quirk flags by name: "spk-count-huge", "unterminated-names", "full-keys", "endless-presets".
+// Quirk flags by name: "spk-count-huge", "unterminated-names", "full-keys", "endless-presets", "endless-lists".
 BOOL* QuirkFlag(Quirks& q, const std::wstring& name);
-extern const wchar_t* const kQuirkNames[4];
+extern const wchar_t* const kQuirkNames[5];
 
 }  // namespace kvsim::detail

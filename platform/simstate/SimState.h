@@ -174,6 +174,7 @@ struct Quirks {
     BOOL bUnterminatedNames;  // names and labels fill their buffers without a NUL
     BOOL bFullKeys;           // keys fill the whole key buffer without a NUL
     BOOL bEndlessPresets;     // EnumPreset / GetItem never fail
+    BOOL bEndlessLists;       // endpoint, device and upmix element lists start over instead of ending
 };
 
 struct DeviceFormat {

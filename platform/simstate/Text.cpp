@@ -207,12 +207,13 @@ bool FormatFromText(const std::wstring& text, GUID* pGuid)
     return ParseGuid(text, pGuid);
 }
 
-const wchar_t* const kQuirkNames[4] = {L"spk-count-huge", L"unterminated-names", L"full-keys", L"endless-presets"};
+const wchar_t* const kQuirkNames[5] = {L"spk-count-huge", L"unterminated-names", L"full-keys", L"endless-presets",
+                                       L"endless-lists"};
 
 BOOL* QuirkFlag(Quirks& q, const std::wstring& name)
 {
-    BOOL* flags[4] = {&q.bSpkCountHuge, &q.bUnterminatedNames, &q.bFullKeys, &q.bEndlessPresets};
-    for (int i = 0; i < 4; ++i)
+    BOOL* flags[5] = {&q.bSpkCountHuge, &q.bUnterminatedNames, &q.bFullKeys, &q.bEndlessPresets, &q.bEndlessLists};
+    for (int i = 0; i < 5; ++i)
         if (_wcsicmp(name.c_str(), kQuirkNames[i]) == 0)
             return flags[i];
     return nullptr;

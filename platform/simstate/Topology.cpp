@@ -885,10 +885,10 @@ void WriteNode(std::wstring& o, const Node& n)
     o += Format(L"    state %ls\n", n.state == NodeState::Unplugged ? L"unplugged" : L"active");
     o += Format(L"    format channels=%u mask=0x%lx rate=%lu%ls\n", n.format.wChannels, n.format.dwChannelMask,
                 n.format.dwSampleRate, n.format.bExtensible ? L"" : L" extensible=0");
-    const BOOL* quirks[4] = {&n.quirks.bSpkCountHuge, &n.quirks.bUnterminatedNames, &n.quirks.bFullKeys,
-                             &n.quirks.bEndlessPresets};
+    const BOOL* quirks[5] = {&n.quirks.bSpkCountHuge, &n.quirks.bUnterminatedNames, &n.quirks.bFullKeys,
+                             &n.quirks.bEndlessPresets, &n.quirks.bEndlessLists};
     std::wstring q;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 5; ++i)
         if (*quirks[i])
             q += std::wstring(L" ") + kQuirkNames[i];
     if (!q.empty())

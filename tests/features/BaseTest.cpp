@@ -1,6 +1,7 @@
 // Binding, subscription and the close path every feature object shares.
 #include "FeatureTestSupport.h"
 
+#include "SimState.h"
 #include "features/SNDIFeatures.h"
 
 namespace {
@@ -116,12 +117,22 @@ TEST_F(FeatureBase, ARefusedUnadviseKeepsTheRecordUntilUnadviseAll)
     EXPECT_FALSE(pdp.Unadvise(nCookie));
     EXPECT_EQ(1u, pdp.m_arrConnections.size());
 
-    // The driver keeps its sink after UnadviseAll; it must stay callable.
+    // The driver keeps its sink after UnadviseAll: calling it stays safe and
+    // reaches nothing, since its subscriber may be gone. Another subscription
+    // shows the call was made.
     EXPECT_TRUE(pdp.UnadviseAll());
     EXPECT_TRUE(pdp.m_arrConnections.empty());
     EXPECT_EQ(nullptr, pdp.m_pNotifySource);
+    kvsim::ClearFaults();
+    CSNDIPdp witness;
+    ASSERT_TRUE(witness.Init(nullptr, m_pEndpoint));
+    int ctxWitness = 0;
+    ASSERT_NE(0u, witness.Advise(NoticeLog::Callback, &ctxWitness));
     Set(L"spk", L"pdp.value", L"70");
     EXPECT_TRUE(NoticeLog::WaitFor(KVEVT_PDP));
+    Sleep(200);
+    for (const ftest::Notice& n : NoticeLog::Snapshot())
+        EXPECT_NE(&ctx, n.pContext);
 }
 
 TEST_F(FeatureBase, UninitAndDestructionAreSafeToRepeat)

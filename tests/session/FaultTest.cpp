@@ -97,6 +97,30 @@ TEST_F(Faults, ABurstOfPlugEventsEndsBoundToTheRightEndpoint)
     EXPECT_TRUE(DriverIdle());
 }
 
+// A driver whose lists never end: every walk over them stops at its bound.
+TEST_F(Faults, EndlessListsAreCutShort)
+{
+    std::wstring features = Features();
+    features.replace(features.find(L"type=6"), 6, L"type=2");
+    Load(L"mode endpoint\n" + RenderEndpoint(L"odd", 1, 5, L"    quirks endless-lists\n" + features) +
+         L"endpoint mic capture\n    id {0.0.1.00000000}.{5E551000-0000-4000-8000-000000000101}\n"
+         L"    name Microphone\n    form-factor 4\n    adaptor ADP-A\n    state active\n    quirks endless-lists\n");
+    Open();
+    EXPECT_EQ(EndpointId(1), BoundId()) << "found by the last pass";
+    EXPECT_EQ(-1, m_pSession->m_nUpmixIndex);
+    m_pSession->RestoreAudioDefault(0);
+    {
+        kvsim::StateLock lock;
+        EXPECT_EQ(CKVDeviceEndpoint::kMaxEnumerated, lock->nodes[Node(L"mic")].dwRestoreCount);
+    }
+    Close();
+
+    Load(L"mode device\ndevice codec\n    name Codec\n    quirks endless-lists\n    agc enabled=1\n");
+    Fail(L"IKVDevice", 7, E_FAIL);
+    Open();
+    EXPECT_TRUE(BoundId().empty());
+}
+
 // Last: the subscription the driver failed to cancel stays with it.
 TEST_F(Faults, ASubscriptionTheDriverFailedToCancelReachesNothing)
 {

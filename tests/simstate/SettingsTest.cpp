@@ -207,7 +207,7 @@ TEST_F(SettingsTest, ListedSettingsAreExactlyThoseThatAnswer)
     wchar_t list[8192];
     ListSettings(m_nMic, list, ARRAYSIZE(list));
     EXPECT_STREQ(list, L"state\nformat\nagc.enabled\nquirk.spk-count-huge\nquirk.unterminated-names\n"
-                       L"quirk.full-keys\nquirk.endless-presets\n");
+                       L"quirk.full-keys\nquirk.endless-presets\nquirk.endless-lists\n");
     ListSettings(m_nSpk, list, ARRAYSIZE(list));
     int nNames = 0;
     for (wchar_t* p = list; *p; ++nNames) {
@@ -217,8 +217,8 @@ TEST_F(SettingsTest, ListedSettingsAreExactlyThoseThatAnswer)
         p = e + 1;
     }
     // state, format, 1 agc, 3+2 bass, 1 subwoofer, 8 mixer, 2 pdp, 2+4 upmix, 2+10 eq,
-    // 1 eq preset, 2 reverb, 2 reverb preset, 1 speakers, 4 quirks
-    EXPECT_EQ(nNames, 47);
+    // 1 eq preset, 2 reverb, 2 reverb preset, 1 speakers, 5 quirks
+    EXPECT_EQ(nNames, 48);
 }
 
 }  // namespace
