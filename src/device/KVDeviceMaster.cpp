@@ -206,8 +206,10 @@ void CKVDeviceEndpoint::ClaimDevice()
                         KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, &hKey, nullptr) != ERROR_SUCCESS)
         return;
     const DWORD dwTechnology = kTechnologyLumora;
-    RegSetValueExW(hKey, L"Technology", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwTechnology),
-                   sizeof(dwTechnology));
+    LSTATUS st = RegSetValueExW(hKey, L"Technology", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwTechnology),
+                                sizeof(dwTechnology));
+    KVTRACE(L"\n[%s] CKVDeviceEndpoint::SetMasterOnOff(), claim Technology=2 returns 0x%x", kUI,
+            static_cast<unsigned>(st));
     RegSetValueExW(hKey, L"TechnologyName", 0, REG_SZ, reinterpret_cast<const BYTE*>(kLumoraTechnologyName),
                    sizeof(kLumoraTechnologyName));
     RegCloseKey(hKey);
