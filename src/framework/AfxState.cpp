@@ -19,17 +19,30 @@ namespace {
 
 // Win32 TLS rather than thread_local: mingw's thread_local goes through
 // emulated TLS, and this path runs on every export call and window message.
-// The slots are never freed; late static destructors may still read them.
+// A DLL gives its slots back when it unloads, or a host that loads it a few
+// hundred times runs out of them.
 struct CThreadSlots {
     DWORD dwState = ::TlsAlloc();
     DWORD dwPending = ::TlsAlloc();
     DWORD dwMsg = ::TlsAlloc();
+    ~CThreadSlots()
+    {
+        ::TlsFree(dwMsg);
+        ::TlsFree(dwPending);
+        ::TlsFree(dwState);
+    }
 };
+
+// The slots and the binary's own module state are built before every other
+// static object and so destroyed after all of them: late static destructors
+// can still switch states and unbind windows. Not function-local statics:
+// their guard makes winpthreads give the loading thread a record of its own.
+[[gnu::init_priority(101)]] const CThreadSlots g_slots;
+[[gnu::init_priority(101)]] AFX_MODULE_STATE g_staticState(ThisModule());
 
 const CThreadSlots& Slots()
 {
-    static const CThreadSlots s_slots;
-    return s_slots;
+    return g_slots;
 }
 
 // TlsGetValue clears the thread's last error; callers of the framework should
@@ -73,10 +86,7 @@ AFX_MODULE_STATE::~AFX_MODULE_STATE()
 
 AFX_MODULE_STATE* AfxGetStaticModuleState()
 {
-    // The slots are set up first so they outlive everything built after them.
-    Slots();
-    static AFX_MODULE_STATE* const s_pState = new AFX_MODULE_STATE(ThisModule());
-    return s_pState;
+    return &g_staticState;
 }
 
 AFX_MODULE_STATE* AfxGetModuleState()

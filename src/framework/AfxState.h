@@ -55,8 +55,9 @@ struct AFX_MODULE_STATE {
     AFX_MODULE_STATE* m_pNextState = nullptr;  // every live state, so a window bound under any is found
 };
 
-// This binary's own state. It is never destroyed, so objects torn down late
-// in static destruction can still unbind safely.
+// This binary's own state. It is built before and destroyed after every other
+// static object, so objects torn down late in static destruction can still
+// unbind safely.
 AFX_MODULE_STATE* AfxGetStaticModuleState();
 // The calling thread's current state; the static one if it never switched.
 AFX_MODULE_STATE* AfxGetModuleState();

@@ -1,0 +1,100 @@
+// A host that opens and closes the panel loads and frees our DLLs again and
+// again; each round must give back everything it took from the process.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <tlhelp32.h>
+
+#include <functional>
+#include <vector>
+
+namespace {
+
+// Wine answers 0 to GetProcessHandleCount and PrivateUsage: handles are
+// probed, private bytes are what the process heaps (malloc's too) hold.
+struct Footprint {
+    int nHandles = 0, nThreads = 0, nFreeTls = 0;
+    SIZE_T cbHeap = 0;
+};
+
+Footprint Measure()
+{
+    kvtest::PumpUntilIdle(200);
+    Footprint f;
+    for (ULONG_PTR v = 4, last = 4; v < last + 4096; v += 4) {  // well past the last live value
+        DWORD dwFlags;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(v), &dwFlags))
+            ++f.nHandles, last = v;
+    }
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 te{};
+    te.dwSize = sizeof(te);
+    for (BOOL b = Thread32First(hSnap, &te); b; b = Thread32Next(hSnap, &te))
+        f.nThreads += te.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(hSnap);
+    std::vector<DWORD> slots;
+    for (DWORD i; (i = TlsAlloc()) != TLS_OUT_OF_INDEXES;)
+        slots.push_back(i);
+    for (DWORD i : slots)
+        TlsFree(i);
+    f.nFreeTls = static_cast<int>(slots.size());
+    slots = {};
+    HANDLE heaps[64];
+    for (DWORD i = 0, n = GetProcessHeaps(64, heaps); i < n && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY e{};
+        HeapLock(heaps[i]);
+        while (HeapWalk(heaps[i], &e))
+            f.cbHeap += (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? e.cbData : 0;
+        HeapUnlock(heaps[i]);
+    }
+    return f;
+}
+
+// The first ten rounds fill caches of Wine's own (loader, registry, the
+// profile cache that keeps the trace switch file's name).
+void ExpectNothingLeftBehind(int nRounds, const wchar_t* pszDll, const std::function<void(HMODULE)>& use)
+{
+    Footprint before;
+    for (int i = 0; i < nRounds && !testing::Test::HasFailure(); ++i) {
+        if (i == 10)
+            before = Measure();
+        HMODULE h = LoadLibraryW(pszDll);
+        ASSERT_NE(h, nullptr);
+        use(h);
+        FreeLibrary(h);
+        // Still loaded, it would pass every count below without proving anything.
+        ASSERT_EQ(GetModuleHandleW(pszDll), nullptr);
+    }
+    Footprint after = Measure();
+    EXPECT_EQ(after.nHandles, before.nHandles);
+    EXPECT_EQ(after.nThreads, before.nThreads);
+    EXPECT_EQ(after.nFreeTls, before.nFreeTls);
+    // Two pages for heap bookkeeping; a thread record (about 500 bytes) left
+    // each round is more than that.
+    EXPECT_LE(after.cbHeap, before.cbHeap + 8192) << "grew by " << after.cbHeap - before.cbHeap;
+}
+
+} // namespace
+
+TEST(UnloadTest, OpeningAndClosingThePanelFiftyTimes)
+{
+    HWND hHost = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 700,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ExpectNothingLeftBehind(50, L"KVEffect.dll", [hHost](HMODULE h) {
+        RECT rc = {0, 0, 800, 600};
+        auto pInit = reinterpret_cast<HWND(WINAPI*)(HWND, int, const RECT*, int)>(GetProcAddress(h, "InitPlugin"));
+        HWND hWnd = pInit(hHost, 1, &rc, 0);
+        EXPECT_NE(hWnd, nullptr);
+        reinterpret_cast<void(WINAPI*)(HWND)>(GetProcAddress(h, "UninitPlugin"))(hWnd);
+    });
+    EXPECT_EQ(GetModuleHandleW(L"KVLoadRs.dll"), nullptr);
+    DestroyWindow(hHost);
+}
+
+// What the plug-in does not do today but any DLL of ours may.
+TEST(UnloadTest, RuntimeUsedOnTheCallersThreadAndOnItsOwn)
+{
+    ExpectNothingLeftBehind(40, L"unload_probe.dll", [](HMODULE h) {
+        EXPECT_EQ(reinterpret_cast<int(WINAPI*)()>(GetProcAddress(h, "UseRuntime"))(), 2);
+    });
+}
