@@ -159,6 +159,7 @@ BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
         // Unloaded by FreeLibrary: the dispatch thread's own reference means
         // no registration is left and no thread runs our code.
         DeleteCriticalSection(&g_cs);
+        kvsim::Close();
     }
     return TRUE;
 }

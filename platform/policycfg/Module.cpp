@@ -2,6 +2,7 @@
 // service. Its entry points: the class object, unloading and registration.
 #include "PolicyConfig.h"
 #include "ScopedKey.h"
+#include "SimState.h"
 #include "device/AudioPolicyConfig.h"
 
 #include <cwchar>
@@ -72,11 +73,13 @@ LSTATUS SetString(HKEY hKey, const wchar_t* pszName, const std::wstring& value)
 
 }  // namespace
 
-BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
 {
     if (dwReason == DLL_PROCESS_ATTACH) {
         g_hModule = hInstance;
         DisableThreadLibraryCalls(hInstance);
+    } else if (dwReason == DLL_PROCESS_DETACH && !pReserved) {
+        kvsim::Close();  // unloaded by COM: loading again opens the state afresh
     }
     return TRUE;
 }

@@ -135,11 +135,12 @@ HRESULT UnregisterServerClass(const ClassEntry& c)
 
 using namespace simdrv;
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
 {
     // The driver thread is never waited for here: at process exit it is
     // already gone, and a FreeLibrary happens only once it has stopped.
     if (dwReason == DLL_PROCESS_ATTACH) DisableThreadLibraryCalls(hInstance);
+    else if (dwReason == DLL_PROCESS_DETACH && !pReserved) kvsim::Close();
     return TRUE;
 }
 

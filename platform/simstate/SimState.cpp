@@ -22,6 +22,7 @@ wchar_t g_szInstance[64];
 
 INIT_ONCE g_openOnce = INIT_ONCE_STATIC_INIT;
 std::atomic<HANDLE> g_hMutex{nullptr};
+HANDLE g_hMapping = nullptr;
 SharedState* g_pState = nullptr;
 
 std::wstring ObjectName(const wchar_t* what)
@@ -181,10 +182,11 @@ BOOL CALLBACK OpenOnce(PINIT_ONCE, PVOID, PVOID*)
                 if (n.bUsed)
                     detail::PublishEndpoint(n);
         }
+        g_hMapping = hMapping;
     } else if (hMapping) {
         CloseHandle(hMapping);
     }
-    // The mapping handle stays open for the life of the process.
+    // The mapping handle stays open until Close, or for the life of the process.
     ReleaseMutex(hMutex);
     return TRUE;
 }
@@ -236,6 +238,21 @@ SharedState* Open()
 {
     InitOnceExecuteOnce(&g_openOnce, OpenOnce, nullptr, nullptr);
     return g_pState;
+}
+
+void Close()
+{
+    if (g_pState) {
+        UnmapViewOfFile(g_pState);
+        g_pState = nullptr;
+    }
+    if (g_hMapping) {
+        CloseHandle(g_hMapping);
+        g_hMapping = nullptr;
+    }
+    if (HANDLE h = g_hMutex.exchange(nullptr))
+        CloseHandle(h);
+    InitOnceInitialize(&g_openOnce);
 }
 
 // The mutex is set before the block is initialised, so Open() itself can take

@@ -279,6 +279,10 @@ struct SharedState {
 // the built-in default topology when the backing file is new. Thread-safe,
 // idempotent. Returns nullptr on failure.
 SharedState* Open();
+// For a DLL unloaded by FreeLibrary: gives back the view, the mapping and the
+// lock, so loading it again opens them afresh. Nothing may use the state
+// after this.
+void Close();
 // Tests and tools: drop every node, fault and event and go back to the
 // built-in default topology (or, with bEmpty, to no endpoints at all).
 // Registered readers stay registered and hear the topology events of the

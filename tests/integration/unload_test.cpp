@@ -76,8 +76,12 @@ void ExpectNothingLeftBehind(int nRounds, const wchar_t* pszDll, const std::func
 
 } // namespace
 
+// Each round has a session bound to the simulated speakers, with its
+// coexistence listener thread running.
 TEST(UnloadTest, OpeningAndClosingThePanelFiftyTimes)
 {
+    SetEnvironmentVariableW(L"KVSIM_INSTANCE", L"unload_test");
+    kvtest::ScopedRegValue technology(L"Software\\Halvex\\ALCoexist", L"Technology", DWORD(2));
     HWND hHost = CreateWindowExW(0, L"STATIC", L"host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 700,
                                  nullptr, nullptr, nullptr, nullptr);
     ExpectNothingLeftBehind(50, L"KVEffect.dll", [hHost](HMODULE h) {
@@ -85,6 +89,7 @@ TEST(UnloadTest, OpeningAndClosingThePanelFiftyTimes)
         auto pInit = reinterpret_cast<HWND(WINAPI*)(HWND, int, const RECT*, int)>(GetProcAddress(h, "InitPlugin"));
         HWND hWnd = pInit(hHost, 1, &rc, 0);
         EXPECT_NE(hWnd, nullptr);
+        EXPECT_NE(FindWindowW(nullptr, L"KVDEVICE_EP_HIDDENWINDOW_863422985_UI"), nullptr);
         reinterpret_cast<void(WINAPI*)(HWND)>(GetProcAddress(h, "UninitPlugin"))(hWnd);
     });
     EXPECT_EQ(GetModuleHandleW(L"KVLoadRs.dll"), nullptr);
