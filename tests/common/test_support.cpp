@@ -210,6 +210,17 @@ bool CopyInto(const std::wstring& file, const std::wstring& fromDir, const std::
     return CopyFileW((fromDir + file).c_str(), (toDir + file).c_str(), FALSE) != FALSE;
 }
 
+int CountHandles()
+{
+    int n = 0;
+    for (ULONG_PTR v = 4, last = 4; v < last + 4096; v += 4) {  // well past the last live value
+        DWORD dwFlags;
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(v), &dwFlags))
+            ++n, last = v;
+    }
+    return n;
+}
+
 void PumpUntilIdle(DWORD dwMaxMs)
 {
     const ULONGLONG end = GetTickCount64() + dwMaxMs;

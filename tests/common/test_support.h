@@ -63,6 +63,10 @@ std::vector<BYTE> ReadFileBytes(const std::wstring& path);
 bool WriteFileBytes(const std::wstring& path, const void* data, size_t cb);
 bool CopyInto(const std::wstring& file, const std::wstring& fromDir, const std::wstring& toDir);
 
+// Open handles of this process. Wine answers 0 to GetProcessHandleCount, so
+// handle values are probed instead.
+int CountHandles();
+
 // Runs the calling thread's messages until nothing is left to do.
 void PumpUntilIdle(DWORD dwMaxMs = 2000);
 

@@ -83,6 +83,12 @@ TEST_F(Faults, ABurstOfPlugEventsEndsBoundToTheRightEndpoint)
 {
     Load(L"mode endpoint\n" + RenderEndpoint(L"speakers", 1, 1, Features()) + RenderEndpoint(L"phones", 2, 3));
     Open();
+    Plug(L"speakers", false);  // one rebind each way first, so every cache is warm
+    ASSERT_TRUE(PumpUntil([&] { return BoundId() == EndpointId(2); }));
+    Plug(L"speakers", true);
+    ASSERT_TRUE(PumpUntil([&] { return BoundId() == EndpointId(1); }));
+    kvtest::PumpUntilIdle(500);
+    const int nHandles = kvtest::CountHandles();
     for (int i = 0; i < 500; ++i) {
         Plug(L"speakers", i % 2 == 1);
         if (i % 50 == 0)
@@ -93,6 +99,7 @@ TEST_F(Faults, ABurstOfPlugEventsEndsBoundToTheRightEndpoint)
     EXPECT_EQ(EndpointId(1), BoundId());
     EXPECT_NE(nullptr, m_pSession->m_EQ.p);
     EXPECT_NE(nullptr, m_pSession->m_SpkConfig.p);
+    EXPECT_EQ(nHandles, kvtest::CountHandles());
     Close();
     EXPECT_TRUE(DriverIdle());
 }
