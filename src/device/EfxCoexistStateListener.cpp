@@ -1,7 +1,7 @@
 #include "device/EfxCoexistStateListener.h"
 
 #include "Framework.h"
-#include "device/AsciiText.h"
+#include "device/DriverText.h"
 #include "device/KVDeviceEndpoint.h"
 #include "support/ShowDebugString.h"
 

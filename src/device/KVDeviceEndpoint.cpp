@@ -3,7 +3,7 @@
 #include "device/KVDeviceEndpoint.h"
 
 #include "Framework.h"
-#include "device/AsciiText.h"
+#include "device/DriverText.h"
 #include "device/EfxCoexistStateListener.h"
 #include "device/HiddenWndCallback.h"
 #include "support/ShowDebugString.h"
@@ -18,32 +18,9 @@ namespace {
 
 const wchar_t kUI[] = L"UI";
 
-// The longest id or instance path taken from the driver or the store; a
-// string without a terminator is cut at its allocation instead.
-constexpr size_t kMaxIdChars = 1024;
-
 unsigned Hex(const void* p)
 {
     return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(p));
-}
-
-// A task-allocator string from the driver, read no further than its
-// allocation reaches, then freed.
-std::wstring TakeTaskString(LPWSTR psz)
-{
-    if (!psz)
-        return std::wstring();
-    size_t cchMax = kMaxIdChars;
-    IMalloc* pMalloc = nullptr;
-    if (SUCCEEDED(CoGetMalloc(1, &pMalloc)) && pMalloc) {
-        SIZE_T cb = pMalloc->GetSize(psz);
-        if (cb != static_cast<SIZE_T>(-1) && cb / sizeof(wchar_t) < cchMax)
-            cchMax = cb / sizeof(wchar_t);
-        pMalloc->Release();
-    }
-    std::wstring s(psz, wcsnlen(psz, cchMax));
-    CoTaskMemFree(psz);
-    return s;
 }
 
 // A 32-bit value of a store property; an empty or differently typed value
@@ -383,7 +360,7 @@ void CKVDeviceEndpoint::UpdateVendorID()
         pv.vt == VT_LPWSTR && pv.pwszVal) {
         // Scanned as ASCII, upper-cased; every %s field gets a buffer as long
         // as the whole path, so no field can run past it.
-        size_t cch = wcsnlen(pv.pwszVal, kMaxIdChars);
+        size_t cch = wcsnlen(pv.pwszVal, kMaxDriverTextChars);
         std::string path(cch, '\0');
         for (size_t i = 0; i < cch; ++i) {
             wchar_t c = AsciiUpper(pv.pwszVal[i]);

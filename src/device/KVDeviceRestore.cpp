@@ -3,6 +3,7 @@
 // adaptor (or the device), and the presets.
 #include "device/KVDeviceEndpoint.h"
 
+#include "device/DriverText.h"
 #include "support/ShowDebugString.h"
 
 namespace {
@@ -19,19 +20,13 @@ bool RestoreDefaults(IUnknown* pObject, HRESULT* phr)
     return true;
 }
 
-// The adaptor's id, or empty when it has none.
+// The adaptor's id; *pbOk tells whether it gave one.
 std::wstring AdaptorId(IKVAdaptor* pAdaptor, bool* pbOk)
 {
     DWORD dwUnused = 0;
     LPWSTR psz = nullptr;
     *pbOk = SUCCEEDED(pAdaptor->GetAdaptorId(&dwUnused, &psz)) && psz;
-    std::wstring id;
-    if (psz) {
-        // Ids are short; a string without a terminator is cut at this length.
-        id.assign(psz, wcsnlen(psz, 1024));
-        CoTaskMemFree(psz);
-    }
-    return id;
+    return TakeTaskString(psz);
 }
 
 void ResetPresets(ISNDIPresetDefaults* pPresets, const wchar_t* pszFormat)
