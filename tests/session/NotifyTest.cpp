@@ -109,4 +109,18 @@ TEST_F(Notify, PeersAreToldOfEachSwitchAndAreNotAnswered)
     EXPECT_TRUE(m_pSession->m_bMasterOn);
 }
 
+// Another of the maker's programs switches through the endpoint's store and
+// tells every plug-in window; the session follows the store.
+TEST_F(Notify, AProgramSwitchingThroughTheStoreIsFollowed)
+{
+    Open();
+    EXPECT_EQ(0, kvtest::RunProgram(L"KVPeer.exe", L"--master off --endpoint " + EndpointId(1) + L" --mask 0x8"));
+    ASSERT_TRUE(PumpUntil([&] { return m_recorder.Count(WM_MASTER_ONOFF_CHANGE) == 1; }));
+    EXPECT_FALSE(m_pSession->m_bMasterOn);
+    EXPECT_EQ(0x8u, m_pSession->m_dwEffectInfo);
+    EXPECT_EQ(0, kvtest::RunProgram(L"KVPeer.exe", L"--master on --endpoint " + EndpointId(1)));
+    ASSERT_TRUE(PumpUntil([&] { return m_recorder.Count(WM_MASTER_ONOFF_CHANGE) == 2; }));
+    EXPECT_TRUE(m_pSession->m_bMasterOn);
+}
+
 } // namespace
