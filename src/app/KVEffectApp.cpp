@@ -2,6 +2,7 @@
 
 #include "KVEffRsc_ids.h"
 #include "device/KVDeviceEndpoint.h"
+#include "support/HookWndWC.h"
 #include "support/ShowDebugString.h"
 #include "ui/ChildDlgMasterOnOff.h"
 #include "ui/MainEffectsDlg.h"
@@ -249,6 +250,28 @@ void CKVEffectApp::KVUninitPlugin(HWND hWnd)
             L"m_pKVDeviceEndpoint=0x%x",
             HandleValue(hWnd), HandleValue(m_pChildDlgMasterOnOff), HandleValue(m_pMainEffectsDlg),
             HandleValue(m_pKVDeviceEndpoint));
+}
+
+std::wstring CKVEffectApp::GetBFFName(CWnd* pDlg)
+{
+    if (!m_strBFFName.empty() || !pDlg)
+        return m_strBFFName;
+    wchar_t szPath[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameW(AfxGetInstanceHandle(), szPath, MAX_PATH);
+    std::wstring dir(szPath, n < MAX_PATH ? n : 0);
+    dir.erase(dir.find_last_of(L'\\') + 1);
+
+    float fScaleX = 1.0f;
+    HWND hWnd = pDlg->GetSafeHwnd();
+    if (HDC hDC = ::GetDC(hWnd)) {
+        fScaleX = static_cast<float>(static_cast<double>(GetDeviceCaps(hDC, LOGPIXELSX)) / 96.0);
+        ::ReleaseDC(hWnd, hDC);
+    }
+    const float fOverallScaleX = fScaleX * m_fCplScalingFactor;
+    KVTRACE(L"\n CKVEffectApp::GetBFFName(), fScaleX = %2f, fOverallScaleX = %2f", static_cast<double>(fScaleX),
+            static_cast<double>(fOverallScaleX));
+    m_strBFFName = dir + SkinFileName(fOverallScaleX, m_dwVendorID);
+    return m_strBFFName;
 }
 
 void CKVEffectApp::RestoreDefault(DWORD dwSelector)

@@ -24,6 +24,10 @@ public:
     HWND KVInitPluginEx(HWND hParent, int nType, RECT rc, int nIgnored);
     void KVUninitPlugin(HWND hWnd);
     void RestoreDefault(DWORD dwSelector);
+    // The skin file for the display of the first dialog after each window
+    // creation by the host; later dialogs reuse it. Empty for a null dialog
+    // before any choice.
+    std::wstring GetBFFName(CWnd* pDlg);
 
     BOOL m_bCoInited;
     HINSTANCE m_hOldResource;
