@@ -1,5 +1,6 @@
 #include "SimNotify.h"
 
+#include <algorithm>
 #include <vector>
 
 using kvsim::Source;
@@ -56,6 +57,11 @@ private:
 // never the other way round (sinks call the driver while dispatch holds it).
 CCriticalSection g_csDispatch;
 std::vector<Subscription> g_subs;
+// Cookies whose Unadvise waits for the dispatch lock. The lock is not fair, so
+// without this the driver thread could go on calling a sink that is being
+// unadvised for as long as events keep coming. Never held around a callback.
+CCriticalSection g_csLeaving;
+std::vector<UINT> g_leaving;
 DriverThread* g_pThread = nullptr;
 
 constexpr DWORD kPollMs = 250;  // a missed wake costs at most this much
@@ -94,6 +100,12 @@ Subscription* FindSub(UINT nCookie)
     return nullptr;
 }
 
+bool IsLeaving(UINT nCookie)
+{
+    CDispatchLock lock(g_csLeaving);
+    return std::find(g_leaving.begin(), g_leaving.end(), nCookie) != g_leaving.end();
+}
+
 void Dispatch(const kvsim::EventRecord& r)
 {
     struct Delivery {
@@ -118,7 +130,7 @@ void Dispatch(const kvsim::EventRecord& r)
     }
     for (const Delivery& d : out) {
         Subscription* s = FindSub(d.nCookie);  // a sink before may have unadvised it
-        if (!s) continue;
+        if (!s || IsLeaving(d.nCookie)) continue;
         INotifySink* pSink = s->pSink;
         void* pContext = s->pContext;
         pSink->AddRef();
@@ -239,6 +251,22 @@ HRESULT CFeatureSupport::Unadvise(UINT nCookie)
 {
     KVSIM_FAULT(kvsim::Iface::NotifySource, 5, m_ref.nNode);
     INotifySink* pSink = nullptr;
+    bool bLeaving = false;
+    {
+        CDispatchLock leaving(g_csLeaving);
+        try {
+            g_leaving.push_back(nCookie);
+            bLeaving = true;
+        } catch (const std::bad_alloc&) {
+            // Still correct, only later: the call waits its turn at the lock.
+        }
+    }
+    auto endLeaving = [&] {
+        if (!bLeaving) return;
+        CDispatchLock leaving(g_csLeaving);
+        auto it = std::find(g_leaving.begin(), g_leaving.end(), nCookie);
+        if (it != g_leaving.end()) g_leaving.erase(it);
+    };
     {
         CDispatchLock lock(g_csDispatch);
         auto it = g_subs.begin();
@@ -246,7 +274,10 @@ HRESULT CFeatureSupport::Unadvise(UINT nCookie)
             if (it->nCookie == nCookie && it->nNode == m_ref.nNode && it->source == m_source && it->nSub == m_nSub)
                 break;
         }
-        if (it == g_subs.end()) return kUnknownCookie;
+        if (it == g_subs.end()) {
+            endLeaving();
+            return kUnknownCookie;
+        }
         pSink = it->pSink;
         g_subs.erase(it);
         if (g_subs.empty() && g_pThread) {
@@ -258,6 +289,7 @@ HRESULT CFeatureSupport::Unadvise(UINT nCookie)
             t->bDetached = true;
             SetEvent(t->hStop);
         }
+        endLeaving();
     }
     pSink->Release();
     ModuleRelease();

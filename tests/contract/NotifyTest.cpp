@@ -141,13 +141,16 @@ TEST_F(ContractTest, NoCallAfterUnadviseReturnsEvenWhileChangesPourIn)
     CRecordingSink sink;
     std::atomic<int> nCalls{0};
     std::atomic<bool> bInSlowCall{false}, bUnadvised{false}, bLate{false};
+    HANDLE hUnadvising = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     // Unadvise comes while the 20th call is running; a call still running
-    // once Unadvise has returned is as wrong as a new one.
+    // once Unadvise has returned is as wrong as a new one. The slow call lasts
+    // until Unadvise is under way however late the test thread gets to it.
     sink.onNotify = [&](const Note&) {
         if (bUnadvised) bLate = true;
         if (++nCalls == 20) {
             bInSlowCall = true;
-            Sleep(300);
+            WaitForSingleObject(hUnadvising, 10000);
+            Sleep(200);
         }
         if (bUnadvised) bLate = true;
     };
@@ -167,6 +170,7 @@ TEST_F(ContractTest, NoCallAfterUnadviseReturnsEvenWhileChangesPourIn)
         CoUninitialize();
     });
     for (int i = 0; i < 500 && !bInSlowCall; ++i) Sleep(10);
+    SetEvent(hUnadvising);
     ASSERT_TRUE(bInSlowCall);
     EXPECT_EQ(S_OK, Unadvise(eq, nCookie));
     bUnadvised = true;
@@ -176,6 +180,7 @@ TEST_F(ContractTest, NoCallAfterUnadviseReturnsEvenWhileChangesPourIn)
     EXPECT_EQ(20, nCalls.load());
     EXPECT_EQ(1, sink.Refs());
     EXPECT_EQ(S_OK, Unadvise(eq, nBystander));
+    CloseHandle(hUnadvising);
 }
 
 TEST_F(ContractTest, ASinkMayCallBackIntoTheDriverAndUnadviseItself)
