@@ -274,6 +274,12 @@ std::wstring CKVEffectApp::GetBFFName(CWnd* pDlg)
     return m_strBFFName;
 }
 
+std::wstring KVGetBFFName(CWnd* pDlg)
+{
+    auto* pApp = static_cast<CKVEffectApp*>(AfxGetApp());
+    return pApp ? pApp->GetBFFName(pDlg) : std::wstring();
+}
+
 void CKVEffectApp::RestoreDefault(DWORD dwSelector)
 {
     CreateDeviceEndpoint();

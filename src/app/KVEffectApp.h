@@ -49,3 +49,8 @@ private:
 
 // The one application object of this library.
 extern CKVEffectApp theApp;
+
+// The skin file path through the running application object (the module's
+// own, found through the framework so that code linked into a test program
+// finds that program's); empty without one.
+std::wstring KVGetBFFName(CWnd* pDlg);

@@ -1,0 +1,123 @@
+#include "ui/ChildDlg.h"
+
+#include "app/KVEffectApp.h"
+#include "device/KVDeviceEndpoint.h"
+#include "support/ShowDebugString.h"
+
+#include <algorithm>
+#include <cwchar>
+
+// Both dispatch through the virtual operation, so a page's override runs.
+BEGIN_MESSAGE_MAP(CChildDlg, CDialog)
+    ON_MESSAGE(WM_DEVICE_ENDPOINT_CHANGE, OnDeviceEndpointChange)
+    ON_MESSAGE(WM_MASTER_ONOFF_CHANGE, OnMasterOnOffChange)
+END_MESSAGE_MAP()
+
+CChildDlg::~CChildDlg()
+{
+    m_hwHook.Release();
+}
+
+BOOL CChildDlg::OnInitDialog()
+{
+    KVTRACE(L"\n CChildDlg::OnInitDialog()");
+    CDialog::OnInitDialog();
+    const std::wstring strBFFName = KVGetBFFName(this);
+    const size_t n = std::min<size_t>(strBFFName.size(), std::size(m_szBFFName) - 1);
+    wmemcpy(m_szBFFName, strBFFName.c_str(), n);
+    m_szBFFName[n] = L'\0';
+    return TRUE;
+}
+
+LRESULT CChildDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    if (nMsg == WM_NOTIFY)
+        return OnTTNeedText(reinterpret_cast<NMHDR*>(lParam), wParam, lParam);
+    if (nMsg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
+        return 0;
+    return CDialog::WindowProc(nMsg, wParam, lParam);
+}
+
+LRESULT CChildDlg::SetDeviceEndpoint(CKVDeviceEndpoint* pKVDeviceEndpoint)
+{
+    CloseDriver();
+    m_pKVDeviceEndpoint = pKVDeviceEndpoint;
+    if (m_pKVDeviceEndpoint && m_hWnd) {
+        std::vector<HWND>& arr = m_pKVDeviceEndpoint->m_arrNotifyWnd;
+        if (std::find(arr.begin(), arr.end(), m_hWnd) == arr.end())
+            arr.push_back(m_hWnd);
+    }
+    return OnDeviceEndpointChange(0, 0);
+}
+
+void CChildDlg::UpdateUI()
+{
+    if (m_hWnd)
+        KVTRACE(L"\n CChildDlg::UpdateUI()");
+}
+
+void CChildDlg::CloseDriver()
+{
+    KVTRACE(L"\n CChildDlg::CloseDriver()");
+}
+
+void CChildDlg::ReleaseDeviceEndpoint()
+{
+    CloseDriver();
+    if (m_pKVDeviceEndpoint && m_hWnd)
+        m_pKVDeviceEndpoint->RemoveNotifyWindow(m_hWnd);
+    m_pKVDeviceEndpoint = nullptr;
+}
+
+LRESULT CChildDlg::OnDeviceEndpointChange(WPARAM, LPARAM)
+{
+    KVTRACE(L"\n CChildDlg::OnDeviceEndpointChange()");
+    CloseDriver();
+    return 0;
+}
+
+LRESULT CChildDlg::OnMasterOnOffChange(WPARAM, LPARAM)
+{
+    KVTRACE(L"\n CChildDlg::OnMasterOnOffChange()");
+    UpdateUI();
+    return 0;
+}
+
+void CChildDlg::GetEffectInfo(ULONGLONG dwEffectMask, BOOL* pbMasterOn, BOOL* pbEffectOn)
+{
+    BOOL bMasterOn = TRUE, bEffectOn = FALSE;
+    if (m_pKVDeviceEndpoint) {
+        bMasterOn = m_pKVDeviceEndpoint->m_bMasterOn;
+        if (!bMasterOn) {
+            const ULONGLONG dwEffectInfo = m_pKVDeviceEndpoint->m_dwEffectInfo;
+            KVTRACE(L"\n[%s] LPARAM CKVDeviceEndpoint::GetEffectInfo() 0x%x", L"UI", static_cast<unsigned>(dwEffectInfo));
+            bEffectOn = (dwEffectInfo & dwEffectMask) == dwEffectMask;
+        }
+    }
+    if (pbMasterOn)
+        *pbMasterOn = bMasterOn;
+    if (pbEffectOn)
+        *pbEffectOn = bEffectOn;
+}
+
+void CChildDlg::DoTTNeedText(NMTTDISPINFOW*)
+{
+    KVTRACE(L"\n CChildDlg::DoTTNeedText()");
+}
+
+BOOL CChildDlg::OnTTNeedText(NMHDR* pNMHDR, WPARAM, LPARAM)
+{
+    if (!pNMHDR || pNMHDR->code != TTN_NEEDTEXTW)
+        return FALSE;
+    DoTTNeedText(reinterpret_cast<NMTTDISPINFOW*>(pNMHDR));
+    return TRUE;
+}
+
+UINT TooltipControlId(const NMTTDISPINFOW* pTTT)
+{
+    if (!pTTT)
+        return 0;
+    if (pTTT->uFlags & TTF_IDISHWND)
+        return static_cast<UINT>(::GetDlgCtrlID(reinterpret_cast<HWND>(pTTT->hdr.idFrom)));
+    return static_cast<UINT>(pTTT->hdr.idFrom);
+}

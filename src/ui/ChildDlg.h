@@ -1,0 +1,56 @@
+// The base of every page: the same life for all of them (created from a
+// template, handed the session, re-bound at each device or endpoint change,
+// refreshed at each master switch change), skinning, and keeping Enter and
+// Escape from closing a page.
+#pragma once
+#include "Framework.h"
+#include "support/HookWndWC.h"
+
+class CKVDeviceEndpoint;
+
+// Private messages of the pages. Those the session sends are declared with
+// the session; these are the main window's and the pages' own.
+enum : UINT {
+    WM_SHOW_POPUP = 4022,              // to the main window; nothing inside the plug-in posts it
+    WM_QFX_DRIVER_CHANGE = 4026,       // surround page, from its driver callback
+    WM_QFX_UPMIX_CHANGE = 4028,
+    WM_RVX_PRESET_CHANGE = 4029,       // reverb page
+    WM_RVX_ENVIRONMENT_CHANGE = 4030,
+    WM_ENH_DRIVER_CHANGE_FIRST = 4031, // enhancement page, 4031-4034
+    WM_ENH_DRIVER_CHANGE_LAST = 4034,
+    WM_EQ_DRIVER_CHANGE_FIRST = 4035,  // equalizer page, 4035-4036
+    WM_EQ_DRIVER_CHANGE_LAST = 4036,
+};
+
+class CChildDlg : public CDialog
+{
+public:
+    CChildDlg() noexcept = default;
+    ~CChildDlg() override;
+
+    // In this order; derived pages override from UpdateUI on.
+    virtual LRESULT SetDeviceEndpoint(CKVDeviceEndpoint* pKVDeviceEndpoint);
+    virtual void UpdateUI();
+    virtual void CloseDriver();
+    virtual void ReleaseDeviceEndpoint();
+    virtual LRESULT OnDeviceEndpointChange(WPARAM wParam, LPARAM lParam);
+    virtual LRESULT OnMasterOnOffChange(WPARAM wParam, LPARAM lParam);
+    virtual void GetEffectInfo(ULONGLONG dwEffectMask, BOOL* pbMasterOn, BOOL* pbEffectOn);
+    virtual void DoTTNeedText(NMTTDISPINFOW* pTTT);
+    virtual BOOL OnTTNeedText(NMHDR* pNMHDR, WPARAM wParam, LPARAM lParam);
+
+    BOOL OnInitDialog() override;
+
+    HookWndWC m_hwHook;
+    CKVDeviceEndpoint* m_pKVDeviceEndpoint = nullptr;
+    wchar_t m_szBFFName[260] = {};
+
+protected:
+    LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+// The control id a tooltip asks about: from the tool's window when it was
+// registered by window handle.
+UINT TooltipControlId(const NMTTDISPINFOW* pTTT);
