@@ -110,6 +110,11 @@ LRESULT CMainEffectsDlg::SetDeviceEndpoint(CKVDeviceEndpoint* pKVDeviceEndpoint)
         m_pChildDlgMasterOnOff->Create(IDD_DLG_MASTER_ONOFF, this);
         m_pChildDlgMasterOnOff->SetDeviceEndpoint(m_pKVDeviceEndpoint);
         PlacePage(m_pChildDlgMasterOnOff, m_rcMasterOnOff);
+        // Made last but shown first: Tab reaches the switch before the page
+        // buttons, in the order of the layout.
+        if (CWnd* pPlace = GetDlgItem(IDC_PLACE_MASTER_ONOFF))
+            m_pChildDlgMasterOnOff->SetWindowPos(pPlace->GetSafeHwnd(), 0, 0, 0, 0,
+                                                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     return 1;
 }

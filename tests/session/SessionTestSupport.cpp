@@ -137,6 +137,15 @@ int TraceCapture::Count(const std::wstring& text)
     return n;
 }
 
+int TraceCapture::First(const std::wstring& text)
+{
+    const std::vector<std::wstring> lines = m_capture.Lines();
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find(text) != std::wstring::npos)
+            return static_cast<int>(i);
+    return -1;
+}
+
 // ---- The fixture -------------------------------------------------------------------
 
 void SessionTest::SetUp()

@@ -64,6 +64,8 @@ public:
     ~TraceCapture();
     int Count(const std::wstring& text);
     bool Has(const std::wstring& text) { return Count(text) > 0; }
+    // Where the first line holding text came, -1 if none did.
+    int First(const std::wstring& text);
 
 private:
     DWORD m_dwFlags;

@@ -1,0 +1,192 @@
+#include "UiHarness.h"
+
+#include <algorithm>
+
+namespace uitest {
+
+namespace {
+
+CKVEffectApp* g_pApp = nullptr;
+HWND g_hHost = nullptr;
+
+LRESULT CALLBACK HostProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    return DefWindowProcW(hWnd, nMsg, wParam, lParam);
+}
+
+} // namespace
+
+CKVEffectApp& App()
+{
+    if (!g_pApp) {
+        g_pApp = new CKVEffectApp;
+        g_pApp->InitInstance();
+    }
+    return *g_pApp;
+}
+
+HWND Host()
+{
+    if (!g_hHost) {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = HostProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = L"UiTestHost";
+        RegisterClassW(&wc);
+        // Control-parent, so Tab walks into the plug-in's windows as in the host.
+        g_hHost = CreateWindowExW(WS_EX_CONTROLPARENT, L"UiTestHost", L"ui_test", WS_OVERLAPPEDWINDOW, 0, 0, 900, 700,
+                                  nullptr, nullptr, wc.hInstance, nullptr);
+        ShowWindow(g_hHost, SW_SHOW);
+        SetForegroundWindow(g_hHost);
+        Pump();
+    }
+    return g_hHost;
+}
+
+HWND Item(HWND hDlg, int nID)
+{
+    return GetDlgItem(hDlg, nID);
+}
+
+bool Visible(HWND hWnd)
+{
+    return hWnd && (GetWindowLongW(hWnd, GWL_STYLE) & WS_VISIBLE);
+}
+
+bool Visible(HWND hDlg, int nID)
+{
+    return Visible(Item(hDlg, nID));
+}
+
+bool Enabled(HWND hDlg, int nID)
+{
+    HWND h = Item(hDlg, nID);
+    return h && IsWindowEnabled(h);
+}
+
+int Checked(HWND hDlg, int nID)
+{
+    return static_cast<int>(SendMessageW(Item(hDlg, nID), BM_GETCHECK, 0, 0));
+}
+
+std::wstring Text(HWND hWnd)
+{
+    wchar_t sz[512] = L"";
+    GetWindowTextW(hWnd, sz, 512);
+    return sz;
+}
+
+std::wstring Text(HWND hDlg, int nID)
+{
+    return Text(Item(hDlg, nID));
+}
+
+bool IsBold(HWND hWnd)
+{
+    LOGFONTW lf = {};
+    HFONT hFont = reinterpret_cast<HFONT>(SendMessageW(hWnd, WM_GETFONT, 0, 0));
+    return hFont && GetObjectW(hFont, sizeof(lf), &lf) && lf.lfWeight >= FW_BOLD;
+}
+
+void Pump(DWORD dwMaxMs)
+{
+    kvtest::PumpUntilIdle(dwMaxMs);
+}
+
+void Click(HWND hDlg, int nID)
+{
+    SendMessageW(Item(hDlg, nID), BM_CLICK, 0, 0);
+    Pump();
+}
+
+void Key(HWND hWnd, UINT vk)
+{
+    // As the host's loop does: the dialog manager gets the first look.
+    MSG msg = {hWnd, WM_KEYDOWN, vk, 1};
+    HWND hRoot = GetAncestor(hWnd, GA_ROOT);
+    if (!IsDialogMessageW(hRoot, &msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    msg.message = WM_KEYUP;
+    msg.lParam = static_cast<LPARAM>(0xC0000001);
+    if (!IsDialogMessageW(hRoot, &msg))
+        DispatchMessageW(&msg);
+    Pump();
+}
+
+std::vector<HWND> ThreadDialogs()
+{
+    std::vector<HWND> out;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM l) -> BOOL {
+            wchar_t sz[16] = L"";
+            GetClassNameW(h, sz, 16);
+            if (wcscmp(sz, L"#32770") == 0 && IsWindowVisible(h))
+                reinterpret_cast<std::vector<HWND>*>(l)->push_back(h);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&out));
+    return out;
+}
+
+namespace {
+ModalAnswer* g_pAnswer = nullptr;
+}
+
+ModalAnswer::ModalAnswer(std::function<void(HWND)> fn) : m_fn(std::move(fn))
+{
+    g_pAnswer = this;
+    m_nTimer = SetTimer(nullptr, 0, 50, Tick);
+}
+
+ModalAnswer::~ModalAnswer()
+{
+    KillTimer(nullptr, m_nTimer);
+    g_pAnswer = nullptr;
+}
+
+void CALLBACK ModalAnswer::Tick(HWND, UINT, UINT_PTR, DWORD)
+{
+    if (!g_pAnswer)
+        return;
+    std::vector<HWND> dialogs = ThreadDialogs();
+    if (dialogs.empty())
+        return;
+    ++g_pAnswer->m_nSeen;
+    g_pAnswer->m_fn(dialogs.front());
+}
+
+std::vector<int> TabOrder(HWND hDlg)
+{
+    std::vector<int> ids;
+    HWND hFirst = GetNextDlgTabItem(hDlg, nullptr, FALSE);
+    for (HWND h = hFirst; h && ids.size() < 200;) {
+        ids.push_back(GetDlgCtrlID(h));
+        h = GetNextDlgTabItem(hDlg, h, FALSE);
+        if (h == hFirst)
+            break;
+    }
+    return ids;
+}
+
+std::vector<int> ChildOrder(HWND hDlg)
+{
+    std::vector<int> ids;
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT))
+        ids.push_back(GetDlgCtrlID(h));
+    return ids;
+}
+
+void UiTest::TearDown()
+{
+    // A test that failed half-way must not leave a pop-up for the next one.
+    for (HWND h : ThreadDialogs())
+        EndDialog(h, IDCANCEL);
+    Pump();
+    stest::SessionTest::TearDown();
+}
+
+} // namespace uitest

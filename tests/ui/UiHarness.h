@@ -1,0 +1,76 @@
+// The windows are tested as a user meets them: one host window shown for the
+// whole program, the plug-in's windows created inside it against a simulated
+// driver topology, then clicks and keys, a pump until idle, and a look at
+// what is shown.
+#pragma once
+
+#include "SessionTestSupport.h"
+#include "app/KVEffectApp.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace uitest {
+
+// The application object of this program, initialised as the DLL's would be.
+CKVEffectApp& App();
+// The shown top-level window every test's windows live in.
+HWND Host();
+
+HWND Item(HWND hDlg, int nID);
+bool Visible(HWND hWnd);
+bool Visible(HWND hDlg, int nID);
+bool Enabled(HWND hDlg, int nID);
+int Checked(HWND hDlg, int nID);
+std::wstring Text(HWND hWnd);
+std::wstring Text(HWND hDlg, int nID);
+bool IsBold(HWND hWnd);
+
+// What a user does: each ends with the pump run dry.
+void Click(HWND hDlg, int nID);
+void Key(HWND hWnd, UINT vk);  // sent to the focused control as the keyboard would
+void Pump(DWORD dwMaxMs = 300);
+
+// Top-level dialogs of this thread (the modal pop-ups), newest first.
+std::vector<HWND> ThreadDialogs();
+// Runs fn once from inside the next modal loop that shows a dialog, so a
+// test can answer a pop-up; returns whether one was seen by the time the
+// caller's operation came back.
+class ModalAnswer
+{
+public:
+    explicit ModalAnswer(std::function<void(HWND)> fn);
+    ~ModalAnswer();
+    int Seen() const { return m_nSeen; }
+
+private:
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
+    std::function<void(HWND)> m_fn;
+    UINT_PTR m_nTimer = 0;
+    int m_nSeen = 0;
+};
+
+// The control order Tab visits from the first tab stop of a dialog, as ids.
+std::vector<int> TabOrder(HWND hDlg);
+// Every child in creation (z) order.
+std::vector<int> ChildOrder(HWND hDlg);
+
+// A page as its owner gets rid of it: detached, destroyed, deleted.
+template <class TPage>
+void Discard(std::unique_ptr<TPage>& pPage)
+{
+    if (!pPage)
+        return;
+    pPage->ReleaseDeviceEndpoint();
+    pPage->DestroyWindow();
+    pPage.reset();
+}
+
+class UiTest : public stest::SessionTest
+{
+protected:
+    void TearDown() override;
+};
+
+} // namespace uitest
