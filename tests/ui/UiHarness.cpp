@@ -180,6 +180,12 @@ std::vector<int> ChildOrder(HWND hDlg)
     return ids;
 }
 
+void UiTest::SetUp()
+{
+    App();
+    stest::SessionTest::SetUp();
+}
+
 void UiTest::TearDown()
 {
     // A test that failed half-way must not leave a pop-up for the next one.

@@ -70,6 +70,7 @@ void Discard(std::unique_ptr<TPage>& pPage)
 class UiTest : public stest::SessionTest
 {
 protected:
+    void SetUp() override;
     void TearDown() override;
 };
 

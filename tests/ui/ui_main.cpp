@@ -8,6 +8,7 @@
 #include <objbase.h>
 
 #include <cwchar>
+#include <string>
 
 namespace uitest {
 int RunPanelChild(const wchar_t* pszPrefix);
@@ -15,13 +16,21 @@ int RunPanelChild(const wchar_t* pszPrefix);
 
 int wmain(int argc, wchar_t** argv)
 {
-    SetEnvironmentVariableW(L"KVSIM_INSTANCE", L"ui_test");
+    // Each program keeps its own simulated driver state.
+    wchar_t szExe[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, szExe, MAX_PATH);
+    const wchar_t* pszName = wcsrchr(szExe, L'\\') ? wcsrchr(szExe, L'\\') + 1 : szExe;
+    SetEnvironmentVariableW(L"KVSIM_INSTANCE", std::wstring(pszName, wcscspn(pszName, L".")).c_str());
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     int rc;
     if (argc == 3 && wcscmp(argv[1], L"--panel-child") == 0) {
+#ifdef UI_PANEL_CHILD
         rc = uitest::RunPanelChild(argv[2]);
+#else
+        rc = 2;
+#endif
     } else {
         testing::InitGoogleMock(&argc, argv);
         rc = RUN_ALL_TESTS();

@@ -1,0 +1,178 @@
+// Opening and closing the windows over and over leaves nothing behind. Wine
+// answers 0 to GetGuiResources and GetProcessHandleCount, so windows, GDI
+// objects, handles and modules are counted directly.
+#include "UiHarness.h"
+
+#include "KVEffRsc_ids.h"
+#include "ui/MainEffectsDlg.h"
+
+#include <tlhelp32.h>
+#include <winternl.h>
+
+namespace uitest {
+namespace {
+
+// GDI objects in this process, read from the handle table the system maps
+// into every process (PEB GdiSharedHandleTable, laid out as Wine lays it
+// out: 24-byte entries whose byte 14 is the type, nonzero while in use).
+int CountGdiObjects()
+{
+    constexpr size_t kEntry = 24, kType = 14, kEntries = 0x10000;
+    const BYTE* pPeb = reinterpret_cast<const BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    const BYTE* pTable = *reinterpret_cast<const BYTE* const*>(pPeb + 0xF8);  // GdiSharedHandleTable
+    if (!pTable)
+        return -1;
+    int n = 0;
+    for (size_t i = 0; i < kEntries; ++i)
+        n += pTable[i * kEntry + kType] != 0;
+    return n;
+}
+
+int CountWindows()
+{
+    int n = 0;
+    auto count = [](HWND, LPARAM l) -> BOOL {
+        ++*reinterpret_cast<int*>(l);
+        return TRUE;
+    };
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND h, LPARAM l) -> BOOL {
+            ++*reinterpret_cast<int*>(l);
+            EnumChildWindows(
+                h,
+                [](HWND, LPARAM l2) -> BOOL {
+                    ++*reinterpret_cast<int*>(l2);
+                    return TRUE;
+                },
+                l);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&n));
+    for (HWND h = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); h;
+         h = FindWindowExW(HWND_MESSAGE, h, nullptr, nullptr)) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        if (pid == GetCurrentProcessId())
+            count(h, reinterpret_cast<LPARAM>(&n));
+    }
+    return n;
+}
+
+int CountModules()
+{
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, GetCurrentProcessId());
+    if (hSnap == INVALID_HANDLE_VALUE)
+        return -1;
+    MODULEENTRY32W me = {sizeof(me)};
+    int n = 0;
+    for (BOOL b = Module32FirstW(hSnap, &me); b; b = Module32NextW(hSnap, &me))
+        ++n;
+    CloseHandle(hSnap);
+    return n;
+}
+
+struct Usage {
+    int nWindows, nGdi, nHandles, nModules;
+    bool operator==(const Usage&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& os, const Usage& u)
+{
+    return os << "windows " << u.nWindows << ", GDI " << u.nGdi << ", handles " << u.nHandles << ", modules "
+              << u.nModules;
+}
+
+Usage Measure()
+{
+    Pump();
+    return {CountWindows(), CountGdiObjects(), kvtest::CountHandles(), CountModules()};
+}
+
+using PageLeak = UiTest;
+
+class Leak : public UiTest
+{
+protected:
+    void SetUp() override
+    {
+        UiTest::SetUp();
+        m_hDll = LoadLibraryW(L"KVEffect.dll");
+        ASSERT_NE(nullptr, m_hDll);
+        m_pfnInit = reinterpret_cast<HWND(WINAPI*)(HWND, int, const RECT*, int)>(GetProcAddress(m_hDll, "InitPlugin"));
+        m_pfnUninit = reinterpret_cast<void(WINAPI*)(HWND)>(GetProcAddress(m_hDll, "UninitPlugin"));
+    }
+    void TearDown() override
+    {
+        FreeLibrary(m_hDll);
+        UiTest::TearDown();
+    }
+    // One full cycle first, so what is made once per process is counted in.
+    void Cycle(int nType, int nTimes)
+    {
+        RECT rc = {8, 80, 700, 600};
+        for (int i = 0; i < nTimes; ++i) {
+            HWND h = m_pfnInit(Host(), nType, &rc, 0);
+            ASSERT_NE(nullptr, h) << "cycle " << i;
+            kvtest::PumpUntilIdle(0);
+            m_pfnUninit(h);
+        }
+    }
+    HMODULE m_hDll = nullptr;
+    HWND(WINAPI* m_pfnInit)(HWND, int, const RECT*, int) = nullptr;
+    void(WINAPI* m_pfnUninit)(HWND) = nullptr;
+};
+
+TEST_F(PageLeak, GdiObjectsAreCountedFromTheHandleTable)
+{
+    const int n = CountGdiObjects();
+    HBRUSH hBrush = CreateSolidBrush(RGB(1, 2, 3));
+    EXPECT_EQ(n + 1, CountGdiObjects());
+    DeleteObject(hBrush);
+    EXPECT_EQ(n, CountGdiObjects());
+}
+
+TEST_F(Leak, AThousandOpenAndCloseCyclesOfEachWindowLeaveNothingBehind)
+{
+    for (int nType : {0, 1}) {
+        // The other window keeps the session open, as a host showing both does.
+        RECT rc = {8, 10, 400, 60};
+        HWND hOther = m_pfnInit(Host(), 1 - nType, &rc, 0);
+        ASSERT_NE(nullptr, hOther);
+        Cycle(nType, 1);
+        const Usage before = Measure();
+        Cycle(nType, 1000);
+        EXPECT_EQ(before, Measure()) << "window type " << nType;
+        m_pfnUninit(hOther);
+    }
+    // Alone, each cycle opens and closes the session too.
+    Cycle(1, 1);
+    const Usage before = Measure();
+    Cycle(1, 50);
+    EXPECT_EQ(before, Measure()) << "with the session";
+}
+
+TEST_F(PageLeak, AThousandPageSwitchesLeaveNothingBehind)
+{
+    Open();
+    CMainEffectsDlg dlg(CWnd::FromHandle(Host()));
+    ASSERT_TRUE(dlg.Create(IDD_MAINEFFECTS_DLG, CWnd::FromHandle(Host())));
+    dlg.SetDeviceEndpoint(m_pSession.get());
+    dlg.ShowWindow(SW_SHOW);
+    auto switchPages = [&](int nTimes) {
+        for (int i = 0; i < nTimes; ++i)
+            SendMessageW(dlg.m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_BTN_PAGE_QFX + i % 4, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dlg.m_hWnd, IDC_BTN_PAGE_QFX + i % 4)));
+    };
+    switchPages(4);
+    const Usage before = Measure();
+    const size_t nListed = m_pSession->m_arrNotifyWnd.size();
+    switchPages(1000);
+    EXPECT_EQ(before, Measure());
+    EXPECT_EQ(nListed, m_pSession->m_arrNotifyWnd.size());
+    dlg.CloseMainEffectsDlg();
+    dlg.DestroyWindow();
+}
+
+} // namespace
+} // namespace uitest
