@@ -86,10 +86,10 @@ INT_PTR Skin(INT_PTR hHook, HWND hWnd, const char* pszSection, const wchar_t* ps
         if (Find(hHook) == g_instances.end())
             return 0;
     }
-    CSkinSpec spec;
-    if (!IsWindow(hWnd) || !LoadSkinSection(pszPath, pszSection, spec))
+    CSkinLook look;
+    if (!IsWindow(hWnd) || !LoadSkinSection(pszPath, pszSection, look))
         return 0;
-    CSkin* pSkin = CSkin::Create(spec);
+    CSkin* pSkin = CSkin::Create(look);
     if (!pSkin)
         return 0;
     std::vector<HWND> added;

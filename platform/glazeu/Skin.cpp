@@ -6,27 +6,27 @@ namespace glazeu {
 
 namespace {
 
-HFONT MakeFont(const CSkinSpec& spec, int nWeight)
+HFONT MakeFont(const CSkinLook& look, int nWeight)
 {
     // A positive height is the cell height, as the file gives it.
-    return CreateFontW(spec.m_nFontPixels, 0, 0, 0, nWeight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, spec.m_szFontFace);
+    return CreateFontW(look.m_nFontPixels, 0, 0, 0, nWeight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, look.m_szFontFace);
 }
 
 } // namespace
 
-CSkin* CSkin::Create(const CSkinSpec& spec)
+CSkin* CSkin::Create(const CSkinLook& look)
 {
     CSkin* p = new (std::nothrow) CSkin;
     if (!p)
         return nullptr;
-    p->m_spec = spec;
-    p->m_hbrBackground = CreateSolidBrush(spec.m_colors.m_crBackground);
-    p->m_hbrField = CreateSolidBrush(spec.m_colors.m_crField);
+    p->m_look = look;
+    p->m_hbrBackground = CreateSolidBrush(look.m_colors.m_crBackground);
+    p->m_hbrField = CreateSolidBrush(look.m_colors.m_crField);
     bool bOk = p->m_hbrBackground && p->m_hbrField;
-    if (bOk && spec.m_szFontFace[0]) {
-        p->m_hFont = MakeFont(spec, FW_NORMAL);
-        p->m_hFontBold = MakeFont(spec, FW_BOLD);
+    if (bOk && look.m_szFontFace[0]) {
+        p->m_hFont = MakeFont(look, FW_NORMAL);
+        p->m_hFontBold = MakeFont(look, FW_BOLD);
         bOk = p->m_hFont && p->m_hFontBold;
     }
     if (!bOk) {

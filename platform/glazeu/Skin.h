@@ -11,15 +11,15 @@ class CSkin
 {
 public:
     // Count 1; nullptr when GDI refuses a brush or a font.
-    static CSkin* Create(const CSkinSpec& spec);
+    static CSkin* Create(const CSkinLook& look);
     CSkin(const CSkin&) = delete;
     CSkin& operator=(const CSkin&) = delete;
 
     void AddRef();
     void Release();
 
-    const CSkinSpec& Spec() const { return m_spec; }
-    const CSkinColors& Colors() const { return m_spec.m_colors; }
+    const CSkinLook& Look() const { return m_look; }
+    const CSkinColors& Colors() const { return m_look.m_colors; }
     // Handed out for WM_CTLCOLOR*, so they live as long as the skin.
     HBRUSH BackgroundBrush() const { return m_hbrBackground; }
     HBRUSH FieldBrush() const { return m_hbrField; }
@@ -28,14 +28,14 @@ public:
     // the control's own.
     HFONT FontFor(HWND hControl) const;
     // The file's font cell height, or the usual one when it names no font.
-    int Pixels() const { return m_spec.m_nFontPixels ? m_spec.m_nFontPixels : 13; }
+    int Pixels() const { return m_look.m_nFontPixels ? m_look.m_nFontPixels : 13; }
 
 private:
     CSkin() = default;
     ~CSkin();
 
     volatile LONG m_nRefs = 1;
-    CSkinSpec m_spec;
+    CSkinLook m_look;
     HBRUSH m_hbrBackground = nullptr, m_hbrField = nullptr;
     HFONT m_hFont = nullptr, m_hFontBold = nullptr;
 };

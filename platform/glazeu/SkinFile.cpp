@@ -130,24 +130,24 @@ bool IsPrintable(std::string_view v)
 }
 
 // "Tahoma, 13": a face name (UTF-8) and the cell height in pixels.
-bool ParseFont(std::string_view v, CSkinSpec& spec)
+bool ParseFont(std::string_view v, CSkinLook& look)
 {
     const size_t comma = v.rfind(',');
     if (comma == std::string_view::npos)
         return false;
     const std::string_view face = Trim(v.substr(0, comma));
     if (face.empty() || face.size() >= LF_FACESIZE || !IsPrintable(face) ||
-        !ParseInt(Trim(v.substr(comma + 1)), 6, 96, spec.m_nFontPixels))
+        !ParseInt(Trim(v.substr(comma + 1)), 6, 96, look.m_nFontPixels))
         return false;
     const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, face.data(), static_cast<int>(face.size()),
-                                      spec.m_szFontFace, LF_FACESIZE - 1);
+                                      look.m_szFontFace, LF_FACESIZE - 1);
     if (n <= 0)
         return false;
-    spec.m_szFontFace[n] = L'\0';
+    look.m_szFontFace[n] = L'\0';
     return true;
 }
 
-bool ParseFileKey(std::string_view key, std::string_view value, unsigned& uSeen, CSkinSpec& spec)
+bool ParseFileKey(std::string_view key, std::string_view value, unsigned& uSeen, CSkinLook& look)
 {
     unsigned uBit = 0;
     bool bOk = true;
@@ -157,29 +157,29 @@ bool ParseFileKey(std::string_view key, std::string_view value, unsigned& uSeen,
     else if (EqualsNoCase(key, "scale"))
         uBit = kBitScale, bOk = ParseInt(value, 10, 1000, nScale);
     else if (EqualsNoCase(key, "font"))
-        uBit = kBitFont, bOk = ParseFont(value, spec);
+        uBit = kBitFont, bOk = ParseFont(value, look);
     if (!bOk || (uSeen & uBit))
         return false;
     uSeen |= uBit;
     return true;
 }
 
-bool ParseSectionKey(std::string_view key, std::string_view value, unsigned& uSeen, CSkinSpec& spec)
+bool ParseSectionKey(std::string_view key, std::string_view value, unsigned& uSeen, CSkinLook& look)
 {
     for (const CColorKey& k : kColorKeys) {
         if (EqualsNoCase(key, k.m_pszName)) {
-            if ((uSeen & k.m_uBit) || !ParseColor(value, spec.m_colors.*k.m_pcr))
+            if ((uSeen & k.m_uBit) || !ParseColor(value, look.m_colors.*k.m_pcr))
                 return false;
             uSeen |= k.m_uBit;
             return true;
         }
     }
     if (EqualsNoCase(key, "toggle")) {
-        if ((uSeen & kBitToggle) || !ParseIds(value, spec.m_toggle))
+        if ((uSeen & kBitToggle) || !ParseIds(value, look.m_toggle))
             return false;
         uSeen |= kBitToggle;
     } else if (EqualsNoCase(key, "pagebuttons")) {
-        if ((uSeen & kBitPageButtons) || !ParseIds(value, spec.m_pageButtons))
+        if ((uSeen & kBitPageButtons) || !ParseIds(value, look.m_pageButtons))
             return false;
         uSeen |= kBitPageButtons;
     }
@@ -193,21 +193,24 @@ COLORREF TextOn(COLORREF cr)
     return nLuma > 150 ? RGB(0, 0, 0) : RGB(255, 255, 255);
 }
 
+// The colours a section may leave out, from the three it must give.
 void DeriveMissingColors(unsigned uSeen, CSkinColors& c)
 {
-    const auto fill = [uSeen](unsigned uBit, COLORREF& cr, COLORREF crDerived) {
-        if (!(uSeen & uBit))
-            cr = crDerived;
+    const auto fill = [uSeen, &c](COLORREF CSkinColors::*pcr, COLORREF crDerived) {
+        for (const CColorKey& k : kColorKeys) {
+            if (k.m_pcr == pcr && !(uSeen & k.m_uBit))
+                c.*pcr = crDerived;
+        }
     };
-    fill(1u << 3, c.m_crDisabledText, Mix(c.m_crText, c.m_crBackground, 50));
-    fill(1u << 4, c.m_crAccentText, TextOn(c.m_crAccent));
-    fill(1u << 5, c.m_crFace, Mix(c.m_crBackground, c.m_crText, 10));
-    fill(1u << 6, c.m_crBorder, Mix(c.m_crBackground, c.m_crText, 30));
-    fill(1u << 7, c.m_crLine, c.m_crBorder);
-    fill(1u << 8, c.m_crField, Mix(c.m_crBackground, c.m_crText, 5));
-    fill(1u << 9, c.m_crFieldText, c.m_crText);
-    fill(1u << 10, c.m_crChannel, c.m_crBorder);
-    fill(1u << 11, c.m_crThumb, c.m_crAccent);
+    fill(&CSkinColors::m_crDisabledText, Mix(c.m_crText, c.m_crBackground, 50));
+    fill(&CSkinColors::m_crAccentText, TextOn(c.m_crAccent));
+    fill(&CSkinColors::m_crFace, Mix(c.m_crBackground, c.m_crText, 10));
+    fill(&CSkinColors::m_crBorder, Mix(c.m_crBackground, c.m_crText, 30));
+    fill(&CSkinColors::m_crLine, c.m_crBorder);
+    fill(&CSkinColors::m_crField, Mix(c.m_crBackground, c.m_crText, 5));
+    fill(&CSkinColors::m_crFieldText, c.m_crText);
+    fill(&CSkinColors::m_crChannel, c.m_crBorder);
+    fill(&CSkinColors::m_crThumb, c.m_crAccent);
 }
 
 } // namespace
@@ -228,12 +231,12 @@ int CRoleIds::IndexOf(int nId) const
     return -1;
 }
 
-bool ParseSkinSection(std::string_view text, std::string_view section, CSkinSpec& spec)
+bool ParseSkinSection(std::string_view text, std::string_view section, CSkinLook& look)
 {
     enum { kOther, kFile, kTarget } where = kOther;
     bool bFileSeen = false, bTargetSeen = false;
     unsigned uFileKeys = 0, uSectionKeys = 0;
-    spec = {};
+    look = {};
     if (section.empty())
         return false;
     if (text.substr(0, 3) == "\xEF\xBB\xBF")  // a byte-order mark left by an editor
@@ -270,17 +273,17 @@ bool ParseSkinSection(std::string_view text, std::string_view section, CSkinSpec
         const std::string_view key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
         if (!IsKey(key))
             return false;
-        if (where == kFile ? !ParseFileKey(key, value, uFileKeys, spec)
-                           : !ParseSectionKey(key, value, uSectionKeys, spec))
+        if (where == kFile ? !ParseFileKey(key, value, uFileKeys, look)
+                           : !ParseSectionKey(key, value, uSectionKeys, look))
             return false;
     }
     if (!bTargetSeen || (uSectionKeys & kRequiredColors) != kRequiredColors)
         return false;
-    DeriveMissingColors(uSectionKeys, spec.m_colors);
+    DeriveMissingColors(uSectionKeys, look.m_colors);
     return true;
 }
 
-bool LoadSkinSection(const wchar_t* pszPath, const char* pszSection, CSkinSpec& spec)
+bool LoadSkinSection(const wchar_t* pszPath, const char* pszSection, CSkinLook& look)
 {
     if (!pszPath || !pszSection || !*pszPath || wcsnlen(pszPath, 32768) == 32768)
         return false;
@@ -299,7 +302,7 @@ bool LoadSkinSection(const wchar_t* pszPath, const char* pszSection, CSkinSpec& 
                  ReadFile(hFile, pText.get(), kMaxSkinFileBytes, &cbRead, nullptr);
     CloseHandle(hFile);
     return bRead && ParseSkinSection(std::string_view(pText.get(), cbRead), std::string_view(pszSection, cchSection),
-                                     spec);
+                                     look);
 }
 
 } // namespace glazeu

@@ -28,7 +28,7 @@ struct CSkinColors {
 };
 
 // Everything a dialog's skin is made of, as read from the file.
-struct CSkinSpec {
+struct CSkinLook {
     CSkinColors m_colors = {};
     CRoleIds m_toggle;        // the two halves of a two-state switch, left first
     CRoleIds m_pageButtons;   // buttons that pick a page; the disabled one is the current page
@@ -40,15 +40,15 @@ struct CSkinSpec {
 // line could still parse, as something else.
 constexpr DWORD kMaxSkinFileBytes = 64 * 1024;
 
-// Fills spec from the section of the text. A section is used whole or not
+// Fills look from the section of the text. A section is used whole or not
 // at all: when it is missing, lacks background, text or accent, or has a
 // line that does not parse, the result is false and the dialog keeps the
 // platform's look. The [file] header is held to the same rule, since its
 // font applies to every section. Keys this version does not know are
 // skipped, so newer files still load.
-bool ParseSkinSection(std::string_view text, std::string_view section, CSkinSpec& spec);
+bool ParseSkinSection(std::string_view text, std::string_view section, CSkinLook& look);
 
 // Reads the file (at most kMaxSkinFileBytes) and parses the section.
-bool LoadSkinSection(const wchar_t* pszPath, const char* pszSection, CSkinSpec& spec);
+bool LoadSkinSection(const wchar_t* pszPath, const char* pszSection, CSkinLook& look);
 
 } // namespace glazeu

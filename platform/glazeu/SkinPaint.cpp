@@ -373,12 +373,12 @@ void PaintButton(HWND hWnd, HDC hdc, const CSkin& skin)
     const int nUnit = SelectFont(hdc, hWnd, skin);
     SetBkMode(hdc, TRANSPARENT);
     const int nRadius = std::max(2, nUnit / 5);
-    const CRoleIds& toggle = skin.Spec().m_toggle;
+    const CRoleIds& toggle = skin.Look().m_toggle;
     const int nSegment = toggle.IndexOf(nId);
     if (nSegment >= 0) {
         PaintFace(hdc, rc, FaceFor(c, bOn, bPushed, bEnabled, false), nRadius, nSegment, toggle.m_nCount, lStyle, text,
                   uPrefix, bFocus);
-    } else if (skin.Spec().m_pageButtons.IndexOf(nId) >= 0) {
+    } else if (skin.Look().m_pageButtons.IndexOf(nId) >= 0) {
         // The plug-in disables the current page's button: it is the one lit up.
         PaintFace(hdc, rc, FaceFor(c, !bEnabled, bPushed, true, false), nRadius, 0, 1, lStyle, text, uPrefix, bFocus);
     } else {
