@@ -1,0 +1,392 @@
+#include "SkinnedWindow.h"
+
+#include "Skin.h"
+#include "SkinPaint.h"
+
+#include <commctrl.h>
+
+#include <new>
+
+namespace glazeu {
+
+namespace {
+
+// What a skinned window is to the painters.
+enum class EKind { Dialog, Button, GroupBox, Static, ComboBox };
+
+// One per skinned window, in its subclass reference data.
+struct CWindowSkin {
+    INT_PTR m_hOwner;
+    CSkin* m_pSkin;
+    EKind m_eKind;
+};
+
+// One subclass per window, whichever instance skinned it.
+constexpr UINT_PTR kSubclassId = 0x474C415A;
+
+volatile LONG g_nActiveCalls = 0;
+// Asks a window of another thread to give its skin back; registered at the
+// first skin, since registering is not for DllMain.
+UINT g_uUnskinMessage = 0;
+
+// Counts a call of our window procedure for as long as it runs.
+class CActiveCall
+{
+public:
+    CActiveCall() { InterlockedIncrement(&g_nActiveCalls); }
+    ~CActiveCall() { InterlockedDecrement(&g_nActiveCalls); }
+    CActiveCall(const CActiveCall&) = delete;
+    CActiveCall& operator=(const CActiveCall&) = delete;
+};
+
+CWindowSkin* SkinOf(HWND hWnd);
+bool IsClass(HWND hWnd, const wchar_t* pszClass);
+void Detach(HWND hWnd, CWindowSkin* p);
+void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w);
+void PaintNow(HWND hWnd);
+bool PaintsItself(UINT uMsg, EKind eKind);
+bool HasBorder(HWND hWnd);
+HBRUSH OnCtlColor(UINT uMsg, HDC hdc, HWND hControl, const CSkin& skin);
+
+LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w);
+LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w);
+
+// The window procedures: what a skinned dialog and a skinned control react
+// to. Everything else goes on to the window's own procedure unchanged.
+
+LRESULT CALLBACK SkinProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dwRef)
+{
+    CActiveCall active;
+    CWindowSkin* p = reinterpret_cast<CWindowSkin*>(dwRef);
+    if (uMsg == WM_NCDESTROY) {
+        ForgetWindow(p->m_hOwner, hWnd);
+        Detach(hWnd, p);
+        return DefSubclassProc(hWnd, uMsg, wParam, lParam);
+    }
+    if (uMsg == g_uUnskinMessage && uMsg) {
+        UnskinWindow(hWnd, static_cast<INT_PTR>(lParam), false);
+        return 1;
+    }
+    return p->m_eKind == EKind::Dialog ? DialogProc(hWnd, uMsg, wParam, lParam, *p)
+                                       : ControlProc(hWnd, uMsg, wParam, lParam, *p);
+}
+
+LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w)
+{
+    switch (uMsg) {
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        return reinterpret_cast<LRESULT>(
+            OnCtlColor(uMsg, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), *w.m_pSkin));
+    case WM_NOTIFY: {
+        // The plug-in's dialogs pass WM_NOTIFY to their tooltips only, so a
+        // trackbar's custom drawing is answered here, before they see it.
+        const NMHDR* pHdr = reinterpret_cast<const NMHDR*>(lParam);
+        if (pHdr && pHdr->code == static_cast<UINT>(NM_CUSTOMDRAW) && GetParent(pHdr->hwndFrom) == hWnd &&
+            IsClass(pHdr->hwndFrom, TRACKBAR_CLASSW))
+            return TrackbarCustomDraw(*reinterpret_cast<const NMCUSTOMDRAW*>(lParam), *w.m_pSkin);
+        break;
+    }
+    }
+    return DefSubclassProc(hWnd, uMsg, wParam, lParam);
+}
+
+LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w)
+{
+    const EKind eKind = w.m_eKind;
+    if (uMsg == WM_ERASEBKGND && eKind != EKind::ComboBox)
+        return 1;  // WM_PAINT covers all that is ours to cover
+    if (uMsg == WM_NCPAINT && eKind == EKind::Static && HasBorder(hWnd)) {
+        if (HDC hdc = GetWindowDC(hWnd)) {
+            PaintStaticEdge(hWnd, hdc, *w.m_pSkin);
+            ReleaseDC(hWnd, hdc);
+        }
+        return 0;
+    }
+    if (uMsg == WM_PAINT || uMsg == WM_PRINTCLIENT) {
+        // A combo box paints itself first, into the same DC; then the skin goes over its edges.
+        PAINTSTRUCT ps;
+        HDC hdc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(hWnd, &ps);
+        if (eKind == EKind::ComboBox)
+            DefSubclassProc(hWnd, uMsg, reinterpret_cast<WPARAM>(hdc), lParam);
+        if (CWindowSkin* p = SkinOf(hWnd))
+            Paint(hWnd, hdc, *p);
+        if (!wParam)
+            EndPaint(hWnd, &ps);
+        return 0;
+    }
+    // While a button is held, it repaints only as the pointer crosses its edge.
+    const bool bHeld = uMsg == WM_MOUSEMOVE && eKind == EKind::Button && GetCapture() == hWnd;
+    const LRESULT nBefore = bHeld ? SendMessageW(hWnd, BM_GETSTATE, 0, 0) : 0;
+    const LRESULT lr = DefSubclassProc(hWnd, uMsg, wParam, lParam);
+    if (PaintsItself(uMsg, eKind) || (bHeld && SendMessageW(hWnd, BM_GETSTATE, 0, 0) != nBefore))
+        PaintNow(hWnd);
+    return lr;
+}
+
+// ---------------------------------------------------------------------------
+
+// comctl32 exports GetWindowSubclass by ordinal only in some versions; it is
+// taken from the same comctl32 as the SetWindowSubclass we import, found
+// through the import's address slot (the import library's __imp_ symbol).
+extern "C" void* __imp_SetWindowSubclass;
+using PFNGETWINDOWSUBCLASS = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
+PFNGETWINDOWSUBCLASS g_pfnGetWindowSubclass = nullptr;
+
+bool FindGetWindowSubclass()
+{
+    HMODULE hComCtl = nullptr;
+    if (!g_pfnGetWindowSubclass &&
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                           static_cast<LPCWSTR>(__imp_SetWindowSubclass), &hComCtl))
+        g_pfnGetWindowSubclass =
+            reinterpret_cast<PFNGETWINDOWSUBCLASS>(GetProcAddress(hComCtl, MAKEINTRESOURCEA(411)));
+    return g_pfnGetWindowSubclass != nullptr;
+}
+
+// Looked up afresh after every call that could run other code: the window
+// may have been destroyed or given back meanwhile.
+CWindowSkin* SkinOf(HWND hWnd)
+{
+    DWORD_PTR dwRef = 0;
+    return g_pfnGetWindowSubclass && g_pfnGetWindowSubclass(hWnd, SkinProc, kSubclassId, &dwRef)
+               ? reinterpret_cast<CWindowSkin*>(dwRef)
+               : nullptr;
+}
+
+// Class names compare without case and without a side-by-side version prefix.
+bool IsClass(HWND hWnd, const wchar_t* pszClass)
+{
+    wchar_t szName[80];
+    if (!hWnd || !GetClassNameW(hWnd, szName, 80))
+        return false;
+    const wchar_t* pszBase = wcsrchr(szName, L'!');
+    return lstrcmpiW(pszBase ? pszBase + 1 : szName, pszClass) == 0;
+}
+
+bool Classify(HWND hWnd, EKind& eKind)
+{
+    const LONG lStyle = GetWindowLongW(hWnd, GWL_STYLE);
+    if (IsClass(hWnd, WC_BUTTONW)) {
+        if (lStyle & (BS_BITMAP | BS_ICON))  // pictures stay the platform's
+            return false;
+        switch (lStyle & BS_TYPEMASK) {
+        case BS_PUSHBUTTON:
+        case BS_DEFPUSHBUTTON:
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+        case BS_RADIOBUTTON:
+        case BS_3STATE:
+        case BS_AUTO3STATE:
+        case BS_AUTORADIOBUTTON:
+            eKind = EKind::Button;
+            return true;
+        case BS_GROUPBOX:
+            eKind = EKind::GroupBox;
+            return true;
+        }
+        return false;  // owner-drawn, split and command-link buttons
+    }
+    if (IsClass(hWnd, WC_STATICW)) {
+        switch (lStyle & SS_TYPEMASK) {
+        case SS_LEFT:
+        case SS_CENTER:
+        case SS_RIGHT:
+        case SS_SIMPLE:
+        case SS_LEFTNOWORDWRAP:
+        case SS_ETCHEDHORZ:
+        case SS_ETCHEDVERT:
+        case SS_ETCHEDFRAME:
+            eKind = EKind::Static;
+            return true;
+        }
+        return false;  // pictures, owner-drawn and filled rectangles
+    }
+    if (IsClass(hWnd, WC_COMBOBOXW) && (lStyle & 3) != CBS_SIMPLE) {
+        eKind = EKind::ComboBox;
+        return true;
+    }
+    return false;  // trackbars are drawn through their parent; edits and lists take WM_CTLCOLOR*
+}
+
+void Detach(HWND hWnd, CWindowSkin* p)
+{
+    RemoveWindowSubclass(hWnd, SkinProc, kSubclassId);
+    p->m_pSkin->Release();
+    delete p;
+}
+
+bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
+{
+    if (CWindowSkin* p = SkinOf(hWnd)) {
+        if (p->m_hOwner != hOwner) {
+            ForgetWindow(p->m_hOwner, hWnd);
+            p->m_hOwner = hOwner;
+            added.push_back(hWnd);
+        }
+        skin.AddRef();
+        p->m_pSkin->Release();
+        p->m_pSkin = &skin;
+        p->m_eKind = eKind;
+        return true;
+    }
+    CWindowSkin* p = new (std::nothrow) CWindowSkin{hOwner, &skin, eKind};
+    if (!p || !SetWindowSubclass(hWnd, SkinProc, kSubclassId, reinterpret_cast<DWORD_PTR>(p))) {
+        delete p;
+        return false;
+    }
+    skin.AddRef();
+    added.push_back(hWnd);
+    return true;
+}
+
+void PaintDirect(HWND hWnd, HDC hdc, const CWindowSkin& w)
+{
+    switch (w.m_eKind) {
+    case EKind::Button: PaintButton(hWnd, hdc, *w.m_pSkin); break;
+    case EKind::Static: PaintStatic(hWnd, hdc, *w.m_pSkin); break;
+    case EKind::GroupBox: PaintGroupBox(hWnd, hdc, *w.m_pSkin); break;
+    case EKind::ComboBox: PaintComboFrame(hWnd, hdc, *w.m_pSkin); break;
+    case EKind::Dialog: break;
+    }
+}
+
+// Buttons and labels are painted off screen and copied in one go, so a
+// repaint never flickers. A group box covers only its frame and a combo box
+// only its edges: copying their whole rectangle would wipe what lies inside.
+void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w)
+{
+    RECT rc;
+    GetClientRect(hWnd, &rc);
+    HDC hdcMem = nullptr;
+    HBITMAP hbm = nullptr;
+    if ((w.m_eKind == EKind::Button || w.m_eKind == EKind::Static) && !IsRectEmpty(&rc) &&
+        (hdcMem = CreateCompatibleDC(hdc)) != nullptr)
+        hbm = CreateCompatibleBitmap(hdc, rc.right, rc.bottom);
+    if (!hbm) {
+        if (hdcMem)
+            DeleteDC(hdcMem);
+        PaintDirect(hWnd, hdc, w);
+        return;
+    }
+    HGDIOBJ hOld = SelectObject(hdcMem, hbm);
+    PaintDirect(hWnd, hdcMem, w);
+    BitBlt(hdc, 0, 0, rc.right, rc.bottom, hdcMem, 0, 0, SRCCOPY);
+    SelectObject(hdcMem, hOld);
+    DeleteObject(hbm);
+    DeleteDC(hdcMem);
+}
+
+void PaintNow(HWND hWnd)
+{
+    CWindowSkin* p = IsWindowVisible(hWnd) ? SkinOf(hWnd) : nullptr;
+    if (!p)
+        return;
+    if (HDC hdc = GetDC(hWnd)) {
+        Paint(hWnd, hdc, *p);
+        ReleaseDC(hWnd, hdc);
+    }
+}
+
+// Messages after which a control may have drawn itself straight onto the
+// screen rather than through WM_PAINT: the skin paints over at once.
+bool PaintsItself(UINT uMsg, EKind eKind)
+{
+    switch (uMsg) {
+    case WM_SETTEXT:
+    case WM_ENABLE:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_SETFONT:
+    case WM_UPDATEUISTATE:
+    case WM_SYSCOLORCHANGE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_LBUTTONUP:
+    case WM_KEYDOWN:
+    case WM_KEYUP:
+    case WM_CAPTURECHANGED:
+        return true;
+    case BM_SETCHECK:
+    case BM_SETSTATE:
+    case BM_SETSTYLE:
+    case BM_CLICK:
+        return eKind == EKind::Button || eKind == EKind::GroupBox;
+    case WM_COMMAND:  // the edit field inside gained or lost the focus
+    case CB_SHOWDROPDOWN:
+    case CB_SETCURSEL:
+        return eKind == EKind::ComboBox;
+    }
+    return false;
+}
+
+bool HasBorder(HWND hWnd)
+{
+    RECT rcWindow, rcClient;
+    GetWindowRect(hWnd, &rcWindow);
+    GetClientRect(hWnd, &rcClient);
+    return rcWindow.right - rcWindow.left != rcClient.right || rcWindow.bottom - rcWindow.top != rcClient.bottom;
+}
+
+HBRUSH OnCtlColor(UINT uMsg, HDC hdc, HWND hControl, const CSkin& skin)
+{
+    const CSkinColors& c = skin.Colors();
+    // Read-only and disabled edit fields ask with WM_CTLCOLORSTATIC, and so
+    // does a disabled combo box's field; they keep the field's colours.
+    const bool bField = uMsg == WM_CTLCOLOREDIT || uMsg == WM_CTLCOLORLISTBOX ||
+                        (uMsg == WM_CTLCOLORSTATIC &&
+                         (IsClass(hControl, WC_EDITW) || IsClass(GetParent(hControl), WC_COMBOBOXW)));
+    const bool bEnabled = !hControl || IsWindowEnabled(hControl);
+    SetTextColor(hdc, !bEnabled ? c.m_crDisabledText : bField ? c.m_crFieldText : c.m_crText);
+    SetBkColor(hdc, bField ? c.m_crField : c.m_crBackground);
+    return bField ? skin.FieldBrush() : skin.BackgroundBrush();
+}
+
+} // namespace
+
+int SkinDialog(HWND hDlg, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
+{
+    // Without a way to find a window's skin, a second skin would stack a second subclass.
+    if (!IsWindow(hDlg) || GetWindowThreadProcessId(hDlg, nullptr) != GetCurrentThreadId() ||
+        !FindGetWindowSubclass())
+        return 0;
+    if (!g_uUnskinMessage)
+        g_uUnskinMessage = RegisterWindowMessageW(L"GlazeU.Unskin");
+    if (!Attach(hDlg, EKind::Dialog, skin, hOwner, added))
+        return 0;
+    int n = 1;
+    for (HWND h = GetWindow(hDlg, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+        EKind eKind;
+        if (Classify(h, eKind) && Attach(h, eKind, skin, hOwner, added))
+            ++n;
+    }
+    RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    return n;
+}
+
+bool UnskinWindow(HWND hWnd, INT_PTR hOwner, bool bMayWait)
+{
+    if (!IsWindow(hWnd))
+        return true;
+    if (GetWindowThreadProcessId(hWnd, nullptr) != GetCurrentThreadId()) {
+        DWORD_PTR dwResult = 0;
+        return bMayWait && g_uUnskinMessage &&
+               SendMessageTimeoutW(hWnd, g_uUnskinMessage, 0, hOwner, SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &dwResult);
+    }
+    CWindowSkin* p = SkinOf(hWnd);
+    if (!p || p->m_hOwner != hOwner)
+        return true;
+    Detach(hWnd, p);
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    return true;
+}
+
+LONG ActiveWindowCalls()
+{
+    return g_nActiveCalls;
+}
+
+} // namespace glazeu
