@@ -4,6 +4,10 @@
 #include "UiHarness.h"
 
 #include "KVEffRsc_ids.h"
+#include "device/KVDeviceEndpoint.h"
+#include "ui/ChildDlg.h"
+#include "ui/ChildDlgMasterOnOff.h"
+#include "ui/MainEffectsDlg.h"
 
 namespace uitest {
 namespace {
@@ -70,6 +74,60 @@ TEST_F(Unskinned, WithoutTheSkinLibraryEveryWindowWorks)
     pfnUninit(hPanel);
     pfnUninit(hMain);
     FreeLibrary(hDll);
+}
+
+INT_PTR CALLBACK PlainDlgProc(HWND, UINT nMsg, WPARAM, LPARAM)
+{
+    return nMsg == WM_INITDIALOG;
+}
+
+SIZE TemplateSize(int nID)
+{
+    HWND h = CreateDialogParamW(AfxGetResourceHandle(), MAKEINTRESOURCEW(nID), Host(), PlainDlgProc, 0);
+    RECT rc = {};
+    GetWindowRect(h, &rc);
+    DestroyWindow(h);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+SIZE WindowSize(HWND h)
+{
+    RECT rc = {};
+    GetWindowRect(h, &rc);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+using Skinned = UiTest;
+
+TEST_F(Skinned, EachWindowIsSkinnedOnceWithItsControlsAndKeepsItsTemplateSize)
+{
+    if (!SkinLibraryFound())
+        GTEST_SKIP() << "runs beside the skin library";
+    Open();
+    stest::TraceCapture trace;
+    CMainEffectsDlg dlg(CWnd::FromHandle(Host()));
+    ASSERT_TRUE(dlg.Create(IDD_MAINEFFECTS_DLG, CWnd::FromHandle(Host())));
+    dlg.SetDeviceEndpoint(m_pSession.get());
+    Click(dlg.m_hWnd, IDC_BTN_PAGE_EQ);
+
+    // The library answers with the windows now wearing the skin: the dialog
+    // and every control the template made.
+    EXPECT_EQ(1, trace.Count(L"CMainEffectsDlg::OnInitDialog() m_hwHook.Skin returns"));
+    const std::wstring expected = L"m_hwHook.Skin returns " + std::to_wstring(ChildOrder(dlg.m_hWnd).size() - 2 + 1);
+    EXPECT_EQ(1, trace.Count(expected)) << "all controls but the two pages, and the window";
+    EXPECT_NE(0, dlg.m_hwHook.m_hHook);
+    EXPECT_NE(0, dlg.m_pChildDlgMasterOnOff->m_hwHook.m_hHook);
+    EXPECT_NE(0, dlg.m_pChildDlg->m_hwHook.m_hHook);
+
+    const SIZE main = WindowSize(dlg.m_hWnd), master = WindowSize(dlg.m_pChildDlgMasterOnOff->m_hWnd),
+               page = WindowSize(dlg.m_pChildDlg->m_hWnd);
+    const SIZE mainT = TemplateSize(IDD_MAINEFFECTS_DLG), masterT = TemplateSize(IDD_DLG_MASTER_ONOFF),
+               pageT = TemplateSize(IDD_DLG_EQ);
+    EXPECT_EQ(std::make_pair(mainT.cx, mainT.cy), std::make_pair(main.cx, main.cy));
+    EXPECT_EQ(std::make_pair(masterT.cx, masterT.cy), std::make_pair(master.cx, master.cy));
+    EXPECT_EQ(std::make_pair(pageT.cx, pageT.cy), std::make_pair(page.cx, page.cy));
+    dlg.CloseMainEffectsDlg();
+    dlg.DestroyWindow();
 }
 
 } // namespace
