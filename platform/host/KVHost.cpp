@@ -16,15 +16,17 @@
 
 namespace {
 
-enum ExitCode { kExitOk = 0, kExitLoadFailed = 1, kExitBadOption = 2, kExitStepFailed = 3 };
+enum ExitCode { kExitOk = 0, kExitLoadFailed = 1, kExitBadOption = 2, kExitStepFailed = 3, kExitSettingFailed = 4 };
 
-// Layout of the host's client area. The plug-in keeps its own template size,
-// so these only fix where each window's top-left corner goes.
+// Layout of the host's client area in pixels at 96 DPI, scaled to the DPI the
+// process runs at. The plug-in keeps its own template size, so these only fix
+// where each window's top-left corner goes.
 constexpr int kMargin = 8;
 constexpr int kStripTop = 10;  // the master panel lands 2 pixels higher
 constexpr int kStripHeight = 56;
 constexpr int kEffectsTop = kStripTop + kStripHeight + kMargin;
 constexpr int kInitialWidth = 720, kInitialHeight = 560;
+constexpr int kStatusFirstPart = 300;
 
 const wchar_t kClassName[] = L"KVHostWindow";
 const wchar_t kTitle[] = L"KVEffect Host";
@@ -109,6 +111,243 @@ struct Output {
 };
 
 Output g_out;
+
+// ---------------------------------------------------------------------------
+// Machine settings a run may change: what the plug-in reads from the registry
+// and the DPI Wine hands a new process. Each is put back when the host exits.
+// The original goes to a journal first, so that a host killed half-way is
+// undone by the next host that starts.
+
+struct Setting {
+  const wchar_t* name;  // the option, and the value's name in the journal
+  HKEY hRoot;
+  const wchar_t* key;
+  const wchar_t* value;
+};
+
+const Setting kDpiSetting = {L"dpi", HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels"};
+const Setting kVendorSetting = {L"vendor", HKEY_LOCAL_MACHINE, L"Software\\Lumora Tech\\AL Plugin for Orvex",
+                                L"VendorID"};
+const Setting kScalingSetting = {L"scaling", HKEY_LOCAL_MACHINE, L"Software\\Halvex\\Audio\\GUI_INFORMATION",
+                                 L"CplScalingFactor"};
+const Setting* const kSettings[] = {&kDpiSetting, &kVendorSetting, &kScalingSetting};
+
+const wchar_t kJournalKey[] = L"Software\\KVHost\\Changed";
+const REGSAM kView64 = KEY_WOW64_64KEY;  // the plug-in reads the 64-bit view
+
+// Scope-bound registry key.
+struct Key {
+  HKEY h = nullptr;
+  Key() = default;
+  Key(const Key&) = delete;
+  Key& operator=(const Key&) = delete;
+  ~Key() {
+    if (h) RegCloseKey(h);
+  }
+  bool Open(HKEY root, const std::wstring& path, REGSAM access) {
+    return RegOpenKeyExW(root, path.c_str(), 0, access | kView64, &h) == ERROR_SUCCESS;
+  }
+  bool Create(HKEY root, const std::wstring& path) {
+    return RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kView64, nullptr, &h, nullptr) ==
+           ERROR_SUCCESS;
+  }
+  bool ReadDword(const wchar_t* name, DWORD& out) const {
+    DWORD cb = sizeof(out);
+    return RegGetValueW(h, nullptr, name, RRF_RT_REG_DWORD, nullptr, &out, &cb) == ERROR_SUCCESS;
+  }
+};
+
+// What the journal holds per changed setting.
+struct Original {
+  DWORD dwOwnerPid;  // the host that changed it
+  DWORD bHadValue;
+  DWORD dwValue;
+  DWORD nNewKeys;  // trailing levels of the key path that the host created
+};
+
+std::wstring ParentPath(const std::wstring& path) {
+  size_t slash = path.find_last_of(L'\\');
+  return slash == std::wstring::npos ? L"" : path.substr(0, slash);
+}
+
+bool KeyIsEmpty(HKEY root, const std::wstring& path) {
+  Key k;
+  DWORD nSubKeys = 0, nValues = 0;
+  return k.Open(root, path, KEY_READ) &&
+         RegQueryInfoKeyW(k.h, nullptr, nullptr, nullptr, &nSubKeys, nullptr, nullptr, &nValues, nullptr, nullptr,
+                          nullptr, nullptr) == ERROR_SUCCESS &&
+         nSubKeys == 0 && nValues == 0;
+}
+
+// Deletes up to nLevels keys from path upwards, stopping at one that holds anything.
+void DeleteEmptyKeys(HKEY root, std::wstring path, DWORD nLevels) {
+  for (; nLevels && !path.empty() && KeyIsEmpty(root, path); --nLevels, path = ParentPath(path))
+    RegDeleteKeyExW(root, path.c_str(), kView64, 0);
+}
+
+bool ReadOriginal(const Setting& s, Original& o) {
+  Key journal;
+  DWORD type = 0, cb = sizeof(o);
+  return journal.Open(HKEY_CURRENT_USER, kJournalKey, KEY_READ) &&
+         RegQueryValueExW(journal.h, s.name, nullptr, &type, (BYTE*)&o, &cb) == ERROR_SUCCESS && type == REG_BINARY &&
+         cb == sizeof(o);
+}
+
+std::wstring ValueText(const Setting& s, DWORD v) {
+  return Format(&s == &kVendorSetting ? L"0x%lX" : L"%lu", v);
+}
+
+// Sets the value, keeping the first original in the journal. result says
+// what was replaced ("set (was absent)") or what went wrong.
+bool Override(const Setting& s, DWORD dwValue, std::wstring& result) {
+  Original o{};
+  if (!ReadOriginal(s, o)) {
+    o.dwOwnerPid = GetCurrentProcessId();
+    Key now;
+    o.bHadValue = now.Open(s.hRoot, s.key, KEY_READ) && now.ReadDword(s.value, o.dwValue);
+    for (std::wstring path = s.key; !path.empty() && !Key().Open(s.hRoot, path, KEY_READ); path = ParentPath(path))
+      ++o.nNewKeys;
+    Key journal;
+    if (!journal.Create(HKEY_CURRENT_USER, kJournalKey) ||
+        RegSetValueExW(journal.h, s.name, 0, REG_BINARY, (const BYTE*)&o, sizeof(o)) != ERROR_SUCCESS) {
+      result = L"cannot keep the original " + std::wstring(s.value) + L" to put it back later";
+      return false;
+    }
+  }
+  Key k;
+  LSTATUS st = k.Create(s.hRoot, s.key) ? RegSetValueExW(k.h, s.value, 0, REG_DWORD, (const BYTE*)&dwValue, 4)
+                                        : (LSTATUS)GetLastError();
+  if (st != ERROR_SUCCESS) {
+    result = L"cannot set " + std::wstring(s.value) + L": " + ErrorText(st);
+    return false;
+  }
+  result = L"set (was " + (o.bHadValue ? ValueText(s, o.dwValue) : std::wstring(L"absent")) + L")";
+  return true;
+}
+
+// Puts back what the journal holds for s; an empty result means there was nothing to do.
+std::wstring Revert(const Setting& s) {
+  Original o{};
+  if (!ReadOriginal(s, o)) return L"";
+  std::wstring result = L"removed";
+  {
+    Key k;
+    if (o.bHadValue && k.Create(s.hRoot, s.key)) {
+      RegSetValueExW(k.h, s.value, 0, REG_DWORD, (const BYTE*)&o.dwValue, 4);
+      result = L"back to " + ValueText(s, o.dwValue);
+    } else if (!o.bHadValue && k.Open(s.hRoot, s.key, KEY_SET_VALUE)) {
+      RegDeleteValueW(k.h, s.value);
+    }
+  }
+  DeleteEmptyKeys(s.hRoot, s.key, o.nNewKeys);
+  Key journal;
+  // The journal key itself stays: a host and the child it started write to it at the same time.
+  if (journal.Open(HKEY_CURRENT_USER, kJournalKey, KEY_SET_VALUE)) RegDeleteValueW(journal.h, s.name);
+  return result;
+}
+
+bool ProcessRuns(DWORD pid) {
+  HANDLE h = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!h) return false;
+  bool bRuns = WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+  CloseHandle(h);
+  return bRuns;
+}
+
+// Undoes what a host that did not get to exit left behind.
+void RevertAbandoned() {
+  for (const Setting* s : kSettings) {
+    Original o{};
+    if (!ReadOriginal(*s, o) || ProcessRuns(o.dwOwnerPid)) continue;
+    std::wstring r = Revert(*s);
+    g_out.Line(L"revert " + std::wstring(s->name) + L" -> " + r + L" (left by a host that did not exit)");
+  }
+}
+
+// Puts back every setting this process changed.
+void RevertOwn() {
+  for (const Setting* s : kSettings) {
+    Original o{};
+    if (!ReadOriginal(*s, o) || o.dwOwnerPid != GetCurrentProcessId()) continue;
+    g_out.Line(L"revert " + std::wstring(s->name) + L" -> " + Revert(*s));
+  }
+}
+
+std::wstring ExePath() {
+  std::wstring exe(32768, L'\0');
+  exe.resize(GetModuleFileNameW(nullptr, exe.data(), (DWORD)exe.size()));
+  return exe;
+}
+
+// The DPI GDI reports for this process's screen, the one the plug-in's window DCs get.
+int ScreenDpi() {
+  HDC hdc = GetDC(nullptr);
+  int dpi = GetDeviceCaps(hdc, LOGPIXELSX);
+  ReleaseDC(nullptr, hdc);
+  return dpi;
+}
+
+// Wine reads the system DPI once, as a process starts: "LogPixels" under
+// HKCU\Control Panel\Desktop, else under the current hardware profile's
+// Software\Fonts. Nothing sets it per process; the awareness calls only choose
+// between that value and 96. So the host sets the value, starts itself again,
+// and puts the value back once the child has read it. Any other process of the
+// prefix that starts in that moment gets the DPI too.
+const wchar_t kStartedEventVar[] = L"KVHOST_STARTED_EVENT";
+
+// In a host started this way: tells the parent it may put the value back.
+// Returns whether this process is such a child.
+bool SignalStarted() {
+  wchar_t text[32];
+  DWORD n = GetEnvironmentVariableW(kStartedEventVar, text, ARRAYSIZE(text));
+  if (!n || n >= ARRAYSIZE(text)) return false;
+  SetEnvironmentVariableW(kStartedEventVar, nullptr);  // nothing the plug-in starts inherits it
+  HANDLE started = (HANDLE)(ULONG_PTR)wcstoull(text, nullptr, 10);
+  SetEvent(started);
+  CloseHandle(started);
+  return true;
+}
+
+// Runs this host again at dpi and returns the child's exit code.
+int RelaunchAtDpi(int dpi) {
+  SECURITY_ATTRIBUTES sa{sizeof(sa), nullptr, TRUE};
+  HANDLE started = CreateEventW(&sa, TRUE, FALSE, nullptr);
+  SetEnvironmentVariableW(kStartedEventVar, Format(L"%llu", (unsigned long long)(ULONG_PTR)started).c_str());
+  std::wstring result;
+  if (!Override(kDpiSetting, (DWORD)dpi, result)) {
+    g_out.Error(result);
+    Revert(kDpiSetting);
+    CloseHandle(started);
+    return kExitSettingFailed;
+  }
+  std::wstring cmd = GetCommandLineW();
+  STARTUPINFOW si{};
+  si.cb = sizeof(si);
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = g_out.hOut;
+  si.hStdError = g_out.hErr;
+  PROCESS_INFORMATION pi{};
+  bool bStarted = CreateProcessW(ExePath().c_str(), cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  DWORD err = GetLastError();
+  if (bStarted) {
+    // A child that dies before it signals must not leave the DPI behind either.
+    HANDLE either[] = {started, pi.hProcess};
+    WaitForMultipleObjects(2, either, FALSE, 30000);
+  }
+  Revert(kDpiSetting);
+  CloseHandle(started);
+  if (!bStarted) {
+    g_out.Error(L"cannot start the host again at " + Format(L"%d", dpi) + L" DPI: " + ErrorText(err));
+    return kExitSettingFailed;
+  }
+  CloseHandle(pi.hThread);
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = kExitSettingFailed;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  return (int)code;
+}
 
 // ---------------------------------------------------------------------------
 // The plug-in, bound by name at run time.
@@ -214,10 +453,12 @@ struct Host {
   Plugin plugin;
   HWND hWnd = nullptr;
   HWND hStatus = nullptr;
+  int dpi = 96;
   // Per window type: the handle the plug-in returned (null when it returned
   // null). A type without an entry has never been opened or has been closed.
   std::map<int, HWND> windows;
 
+  int Px(int px96) const { return MulDiv(px96, dpi, 96); }
   int StatusHeight() const {
     RECT rc{};
     if (hStatus) GetWindowRect(hStatus, &rc);
@@ -226,8 +467,9 @@ struct Host {
   RECT DefaultRect(int type) const {
     RECT rc;
     GetClientRect(hWnd, &rc);
-    if (type == 0) return {kMargin, kStripTop, rc.right - kMargin, kStripTop + kStripHeight};
-    return {kMargin, kEffectsTop, rc.right - kMargin, rc.bottom - StatusHeight() - kMargin};
+    int margin = Px(kMargin);
+    if (type == 0) return {margin, Px(kStripTop), rc.right - margin, Px(kStripTop + kStripHeight)};
+    return {margin, Px(kEffectsTop), rc.right - margin, rc.bottom - StatusHeight() - margin};
   }
   RECT ClientRectOf(HWND h) const {
     RECT rc;
@@ -292,19 +534,30 @@ struct Host {
     for (const auto& [type, h] : windows) {
       if (!h || !IsWindow(h)) continue;
       RECT rc = ClientRectOf(h);
-      needW = std::max(needW, rc.right + kMargin);
-      needH = std::max(needH, rc.bottom + kMargin + StatusHeight());
+      needW = std::max(needW, rc.right + Px(kMargin));
+      needH = std::max(needH, rc.bottom + Px(kMargin) + StatusHeight());
     }
     if (needW == client.right && needH == client.bottom) return;
-    RECT outer{0, 0, needW, needH}, now, work;
-    AdjustWindowRectEx(&outer, GetWindowLongW(hWnd, GWL_STYLE), TRUE, GetWindowLongW(hWnd, GWL_EXSTYLE));
-    int w = outer.right - outer.left, h = outer.bottom - outer.top;
-    // Screenshots read the screen, so whatever hangs off it would come out black.
+    RECT now;
     GetWindowRect(hWnd, &now);
+    RECT rc = OnScreen(now.left, now.top, needW, needH, GetWindowLongW(hWnd, GWL_STYLE),
+                       GetWindowLongW(hWnd, GWL_EXSTYLE));
+    SetWindowPos(hWnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  // The outer rectangle for a client area of w by h at x,y, moved (and at worst
+  // cut) to lie on the work area: screenshots read the screen, so whatever
+  // hangs off it would come out black.
+  static RECT OnScreen(int x, int y, int w, int h, DWORD style, DWORD exStyle) {
+    RECT outer{0, 0, w, h}, work;
+    AdjustWindowRectEx(&outer, style, TRUE, exStyle);
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    int x = std::max<int>(work.left, std::min<int>(now.left, work.right - w));
-    int y = std::max<int>(work.top, std::min<int>(now.top, work.bottom - h));
-    SetWindowPos(hWnd, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+    int ow = std::min<int>(outer.right - outer.left, work.right - work.left);
+    int oh = std::min<int>(outer.bottom - outer.top, work.bottom - work.top);
+    x = std::max<int>(work.left, std::min<int>(x, work.right - ow));
+    y = std::max<int>(work.top, std::min<int>(y, work.bottom - oh));
+    return {x, y, x + ow, y + oh};
   }
 
   // Handles stay out of the status line so that screenshots repeat exactly.
@@ -392,6 +645,7 @@ bool ParseOpen(const std::wstring& arg, Step& step) {
 bool ParseType(const std::wstring& arg, Step& step) { return ParseInt(arg, INT_MIN, INT_MAX, step.value); }
 bool ParseDword(const std::wstring& arg, Step& step) { return ParseInt(arg, 0, 0xFFFFFFFFll, step.value); }
 bool ParsePath(const std::wstring& arg, Step& step) { return !Trim(arg).empty(); }
+bool ParsePercent(const std::wstring& arg, Step& step) { return ParseInt(arg, 1, 1000, step.value); }
 
 bool RunOpen(const Step& s, std::wstring& r) {
   r = g_host.Open((int)s.value, s.bHasRect ? &s.rc : nullptr, false);
@@ -420,6 +674,8 @@ bool RunWait(const Step& s, std::wstring& r) {
   return true;
 }
 bool RunShot(const Step& s, std::wstring& r) { return CaptureClient(g_host.hWnd, s.arg, r); }
+// The plug-in reads the factor whenever it creates a window, so it applies from the next open on.
+bool RunScaling(const Step& s, std::wstring& r) { return Override(kScalingSetting, (DWORD)s.value, r); }
 bool RunExit(const Step& s, std::wstring& r) {
   g_runner.bStopped = true;
   PostMessageW(g_host.hWnd, WM_CLOSE, 0, 0);
@@ -435,6 +691,7 @@ const StepDef kSteps[] = {
     {L"restore", L"SELECTOR", ParseDword, RunRestore},
     {L"wait", L"MS", ParseDword, RunWait},
     {L"shot", L"FILE.bmp", ParsePath, RunShot},
+    {L"scaling", L"PERCENT", ParsePercent, RunScaling},
     {L"exit", nullptr, nullptr, RunExit},
 };
 
@@ -476,14 +733,20 @@ void RunStep(const Step& s) {
 
 std::wstring Usage() {
   std::wstring u =
-      L"usage: KVHost [--plugin DLL] [--log FILE] [--script FILE] [STEP...]\n"
+      L"usage: KVHost [--plugin DLL] [--log FILE] [--script FILE] [--dpi N] [--vendor ID] [STEP...]\n"
       L"  --plugin DLL   plug-in to load (default: KVEffect.dll beside KVHost.exe)\n"
       L"  --log FILE     append one line per step to FILE (UTF-8) as well as to stdout\n"
       L"  --script FILE  take steps from FILE, one a line (\"open 1\"); # starts a comment\n"
+      L"  --dpi N        run at N pixels per inch (72 to 480). Wine gives a process the prefix's\n"
+      L"                 DPI as it starts, so the host sets that, starts itself again and puts\n"
+      L"                 it back once the new process runs\n"
+      L"  --vendor ID    the edition the plug-in reads as it loads (VendorID, e.g. 0x111D)\n"
       L"steps, run in order with messages pumped in between:\n";
   for (const StepDef& d : kSteps)
     u += Format(L"  --%ls%ls%ls\n", d.name, d.argHint ? L" " : L"", d.argHint ? d.argHint : L"");
-  return u + L"Without --exit the host stays open for interactive use after the last step.\n";
+  return u + L"scaling sets the host's scaling factor (CplScalingFactor), which the plug-in reads\n"
+             L"at each open. Whatever the host sets is put back when it exits.\n"
+             L"Without --exit the host stays open for interactive use after the last step.\n";
 }
 
 bool ReadScript(const std::wstring& path, std::vector<Step>& steps) {
@@ -518,10 +781,16 @@ bool ReadScript(const std::wstring& path, std::vector<Step>& steps) {
   return true;
 }
 
+// Options that hold for the whole process; steps come after the plug-in has loaded.
 struct Options {
   std::wstring plugin, log;
+  long long dpi = 0, vendor = 0;  // 0: leave as the machine has it
   bool bHelp = false;
 };
+
+bool IsProcessOption(const std::wstring& name) {
+  return name == L"plugin" || name == L"log" || name == L"script" || name == L"dpi" || name == L"vendor";
+}
 
 // Returns false after reporting a malformed command line.
 bool ParseCommandLine(int argc, wchar_t** argv, Options& opt, std::vector<Step>& steps) {
@@ -536,7 +805,7 @@ bool ParseCommandLine(int argc, wchar_t** argv, Options& opt, std::vector<Step>&
       opt.bHelp = true;
       continue;
     }
-    if (name == L"plugin" || name == L"log" || name == L"script") {
+    if (IsProcessOption(name)) {
       if (i + 1 >= argc) {
         g_out.Error(L"option --" + name + L" needs a value");
         return false;
@@ -544,7 +813,16 @@ bool ParseCommandLine(int argc, wchar_t** argv, Options& opt, std::vector<Step>&
       std::wstring value = argv[++i];
       if (name == L"plugin") opt.plugin = value;
       else if (name == L"log") opt.log = value;
-      else if (!ReadScript(value, steps)) return false;
+      else if (name == L"script") {
+        if (!ReadScript(value, steps)) return false;
+      } else {
+        bool bDpi = name == L"dpi";
+        if (!(bDpi ? ParseInt(value, 72, 480, opt.dpi) : ParseInt(value, 1, 0xFFFF, opt.vendor))) {
+          g_out.Error(L"bad value '" + value + L"' for option --" + name +
+                      (bDpi ? L" (expected 72 to 480)" : L" (expected a vendor id, 0x1 to 0xFFFF)"));
+          return false;
+        }
+      }
       continue;
     }
     const StepDef* def = FindStep(name);
@@ -598,7 +876,7 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       g_host.hWnd = hWnd;
       g_host.hStatus = CreateWindowExW(0, STATUSCLASSNAMEW, L"", WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0,
                                        hWnd, nullptr, nullptr, nullptr);
-      int parts[] = {300, -1};
+      int parts[] = {g_host.Px(kStatusFirstPart), -1};
       SendMessageW(g_host.hStatus, SB_SETPARTS, 2, (LPARAM)parts);
       g_host.UpdateStatus();
       return 0;
@@ -652,19 +930,18 @@ void RunLoop() {
 }
 
 std::wstring DefaultPluginPath() {
-  std::wstring exe(32768, L'\0');
-  exe.resize(GetModuleFileNameW(nullptr, exe.data(), (DWORD)exe.size()));
+  std::wstring exe = ExePath();
   return exe.substr(0, exe.find_last_of(L"\\/") + 1) + L"KVEffect.dll";
 }
 
-}  // namespace
-
-int WINAPI wWinMain(HINSTANCE hInst, HINSTANCE, PWSTR, int nShow) {
-  g_out.Init();
+// Everything but putting the machine's settings back.
+int Run(HINSTANCE hInst, int nShow) {
   // Errors go to a message box only when nobody scripted this run.
-  for (int i = 1; i < __argc; ++i)
-    if (std::wstring(__wargv[i]) == L"--plugin") ++i;
+  for (int i = 1; i < __argc; ++i) {
+    std::wstring arg = __wargv[i];
+    if (arg == L"--plugin" || arg == L"--dpi" || arg == L"--vendor") ++i;
     else g_out.bInteractive = false;
+  }
 
   Options opt;
   if (!ParseCommandLine(__argc, __wargv, opt, g_runner.steps)) return kExitBadOption;
@@ -675,6 +952,28 @@ int WINAPI wWinMain(HINSTANCE hInst, HINSTANCE, PWSTR, int nShow) {
   if (!opt.log.empty() && !g_out.OpenLog(opt.log)) {
     g_out.Error(L"cannot open log " + opt.log + L": " + ErrorText(GetLastError()));
     return kExitBadOption;
+  }
+  RevertAbandoned();
+
+  // The plug-in picks its skin by the DPI its windows' DCs report, so the
+  // system must not scale the host behind its back.
+  SetProcessDPIAware();
+  g_host.dpi = ScreenDpi();
+  bool bRelaunched = SignalStarted();
+  if (opt.dpi && opt.dpi != g_host.dpi) {
+    if (!bRelaunched) return RelaunchAtDpi((int)opt.dpi);
+    g_out.Error(Format(L"asked for %lld DPI, but Wine started the host at %d", opt.dpi, g_host.dpi));
+    return kExitSettingFailed;
+  }
+  g_out.Line((opt.dpi ? Format(L"dpi %lld -> ", opt.dpi) : std::wstring(L"dpi -> ")) + Format(L"%d", g_host.dpi) +
+             (bRelaunched ? L" (relaunched)" : L""));
+  if (opt.vendor) {
+    std::wstring result;
+    if (!Override(kVendorSetting, (DWORD)opt.vendor, result)) {
+      g_out.Error(result);
+      return kExitSettingFailed;
+    }
+    g_out.Line(Format(L"vendor 0x%llX -> ", opt.vendor) + result);
   }
 
   std::wstring path = opt.plugin.empty() ? DefaultPluginPath() : opt.plugin;
@@ -697,10 +996,9 @@ int WINAPI wWinMain(HINSTANCE hInst, HINSTANCE, PWSTR, int nShow) {
   wc.lpszClassName = kClassName;
   RegisterClassExW(&wc);
   DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-  RECT outer{0, 0, kInitialWidth, kInitialHeight};
-  AdjustWindowRectEx(&outer, style, TRUE, WS_EX_CONTROLPARENT);
-  HWND hWnd = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, kTitle, style, 40, 40, outer.right - outer.left,
-                              outer.bottom - outer.top, nullptr, BuildMenu(), hInst, nullptr);
+  RECT rc = Host::OnScreen(40, 40, g_host.Px(kInitialWidth), g_host.Px(kInitialHeight), style, WS_EX_CONTROLPARENT);
+  HWND hWnd = CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, kTitle, style, rc.left, rc.top, rc.right - rc.left,
+                              rc.bottom - rc.top, nullptr, BuildMenu(), hInst, nullptr);
   if (!hWnd) {
     g_out.Error(L"cannot create the host window: " + ErrorText(GetLastError()));
     g_runner.exitCode = kExitStepFailed;
@@ -712,6 +1010,15 @@ int WINAPI wWinMain(HINSTANCE hInst, HINSTANCE, PWSTR, int nShow) {
   // Only now, with every plug-in window gone, may its code leave the process.
   FreeLibrary(g_host.plugin.hModule);
   g_out.Line(L"unload -> ok");
-  if (g_out.hLog != INVALID_HANDLE_VALUE) CloseHandle(g_out.hLog);
   return g_runner.exitCode;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE hInst, HINSTANCE, PWSTR, int nShow) {
+  g_out.Init();
+  int code = Run(hInst, nShow);
+  RevertOwn();
+  if (g_out.hLog != INVALID_HANDLE_VALUE) CloseHandle(g_out.hLog);
+  return code;
 }

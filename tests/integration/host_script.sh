@@ -22,6 +22,9 @@ expect '^unload -> ok'
 # A plug-in that is not there is reported, not crashed on.
 "$run" KVHost.exe --plugin Z:\\no\\such\\KVEffect.dll --exit >/dev/null 2>&1
 [ $? -eq 1 ] || { echo "missing plug-in: want exit 1"; fail=1; }
-"$run" KVHost.exe --bogus >/dev/null 2>&1
-[ $? -eq 2 ] || { echo "bad option: want exit 2"; fail=1; }
+# Malformed options are refused before the host changes anything.
+for bad in "--bogus" "--dpi 20" "--dpi" "--vendor 0x10000" "--scaling 0"; do
+  "$run" KVHost.exe --exit $bad >/dev/null 2>&1
+  [ $? -eq 2 ] || { echo "$bad: want exit 2"; fail=1; }
+done
 exit $fail
