@@ -1,6 +1,7 @@
 // A dialog's skin in use: what the file said, plus the brushes and fonts
-// made from it. The dialog and each of its controls hold a reference; the
-// last to let go deletes the GDI objects.
+// made from it, shared with every other skin made alike. The dialog and
+// each of its controls hold a reference; the last to let go gives the GDI
+// objects back.
 #pragma once
 
 #include "SkinFile.h"

@@ -1,5 +1,6 @@
 #include "SkinnedWindow.h"
 
+#include "SharedGdi.h"
 #include "Skin.h"
 #include "SkinPaint.h"
 
@@ -261,23 +262,14 @@ void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w)
 {
     RECT rc;
     GetClientRect(hWnd, &rc);
-    HDC hdcMem = nullptr;
-    HBITMAP hbm = nullptr;
-    if ((w.m_eKind == EKind::Button || w.m_eKind == EKind::Static) && !IsRectEmpty(&rc) &&
-        (hdcMem = CreateCompatibleDC(hdc)) != nullptr)
-        hbm = CreateCompatibleBitmap(hdc, rc.right, rc.bottom);
-    if (!hbm) {
-        if (hdcMem)
-            DeleteDC(hdcMem);
+    const bool bWhole = w.m_eKind == EKind::Button || w.m_eKind == EKind::Static;
+    const COffscreen offscreen(bWhole ? rc.right : 0, bWhole ? rc.bottom : 0);
+    if (!offscreen.Dc()) {
         PaintDirect(hWnd, hdc, w);
         return;
     }
-    HGDIOBJ hOld = SelectObject(hdcMem, hbm);
-    PaintDirect(hWnd, hdcMem, w);
-    BitBlt(hdc, 0, 0, rc.right, rc.bottom, hdcMem, 0, 0, SRCCOPY);
-    SelectObject(hdcMem, hOld);
-    DeleteObject(hbm);
-    DeleteDC(hdcMem);
+    PaintDirect(hWnd, offscreen.Dc(), w);
+    BitBlt(hdc, 0, 0, rc.right, rc.bottom, offscreen.Dc(), 0, 0, SRCCOPY);
 }
 
 void PaintNow(HWND hWnd)
