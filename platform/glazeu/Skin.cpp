@@ -45,9 +45,8 @@ void CSkin::Release()
         delete this;
 }
 
-HFONT CSkin::FontFor(HWND hControl) const
+HFONT CSkin::FontFor(HFONT hOwn) const
 {
-    HFONT hOwn = reinterpret_cast<HFONT>(SendMessageW(hControl, WM_GETFONT, 0, 0));
     if (!m_hFont)
         return hOwn ? hOwn : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     LOGFONTW lf;

@@ -20,6 +20,7 @@ struct CWindowSkin {
     INT_PTR m_hOwner;
     CSkin* m_pSkin;
     EKind m_eKind;
+    CControlState m_state;
 };
 
 // One subclass per window, whichever instance skinned it.
@@ -44,13 +45,14 @@ CWindowSkin* SkinOf(HWND hWnd);
 bool IsClass(HWND hWnd, const wchar_t* pszClass);
 void Detach(HWND hWnd, CWindowSkin* p);
 void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w);
+void ReadState(HWND hWnd, CControlState& state);
 void PaintNow(HWND hWnd);
 bool PaintsItself(UINT uMsg, EKind eKind);
 bool HasBorder(HWND hWnd);
 HBRUSH OnCtlColor(UINT uMsg, HDC hdc, HWND hControl, const CSkin& skin);
 
 LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w);
-LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w);
+LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowSkin& w);
 
 // The window procedures: what a skinned dialog and a skinned control react
 // to. Everything else goes on to the window's own procedure unchanged.
@@ -95,9 +97,12 @@ LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWi
     return DefSubclassProc(hWnd, uMsg, wParam, lParam);
 }
 
-LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w)
+LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowSkin& w)
 {
     const EKind eKind = w.m_eKind;
+    // Before the control sees it: a label repaints itself within WM_SETFONT.
+    if (uMsg == WM_SETFONT)
+        w.m_state.m_hFont = reinterpret_cast<HFONT>(wParam);
     if (uMsg == WM_ERASEBKGND && eKind != EKind::ComboBox)
         return 1;  // WM_PAINT covers all that is ours to cover
     if (uMsg == WM_NCPAINT && eKind == EKind::Static && HasBorder(hWnd)) {
@@ -123,6 +128,10 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CW
     const bool bHeld = uMsg == WM_MOUSEMOVE && eKind == EKind::Button && GetCapture() == hWnd;
     const LRESULT nBefore = bHeld ? SendMessageW(hWnd, BM_GETSTATE, 0, 0) : 0;
     const LRESULT lr = DefSubclassProc(hWnd, uMsg, wParam, lParam);
+    if (uMsg == WM_UPDATEUISTATE) {
+        if (CWindowSkin* p = SkinOf(hWnd))
+            ReadState(hWnd, p->m_state);
+    }
     if (PaintsItself(uMsg, eKind) || (bHeld && SendMessageW(hWnd, BM_GETSTATE, 0, 0) != nBefore))
         PaintNow(hWnd);
     return lr;
@@ -213,6 +222,12 @@ bool Classify(HWND hWnd, EKind& eKind)
     return false;  // trackbars are drawn through their parent; edits and lists take WM_CTLCOLOR*
 }
 
+void ReadState(HWND hWnd, CControlState& state)
+{
+    state.m_hFont = reinterpret_cast<HFONT>(SendMessageW(hWnd, WM_GETFONT, 0, 0));
+    state.m_bHideAccel = (SendMessageW(hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
+}
+
 void Detach(HWND hWnd, CWindowSkin* p)
 {
     RemoveWindowSubclass(hWnd, SkinProc, kSubclassId);
@@ -232,9 +247,12 @@ bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWN
         p->m_pSkin->Release();
         p->m_pSkin = &skin;
         p->m_eKind = eKind;
+        ReadState(hWnd, p->m_state);
         return true;
     }
-    CWindowSkin* p = new (std::nothrow) CWindowSkin{hOwner, &skin, eKind};
+    CWindowSkin* p = new (std::nothrow) CWindowSkin{hOwner, &skin, eKind, {}};
+    if (p)
+        ReadState(hWnd, p->m_state);
     if (!p || !SetWindowSubclass(hWnd, SkinProc, kSubclassId, reinterpret_cast<DWORD_PTR>(p))) {
         delete p;
         return false;
@@ -247,9 +265,9 @@ bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWN
 void PaintDirect(HWND hWnd, HDC hdc, const CWindowSkin& w)
 {
     switch (w.m_eKind) {
-    case EKind::Button: PaintButton(hWnd, hdc, *w.m_pSkin); break;
-    case EKind::Static: PaintStatic(hWnd, hdc, *w.m_pSkin); break;
-    case EKind::GroupBox: PaintGroupBox(hWnd, hdc, *w.m_pSkin); break;
+    case EKind::Button: PaintButton(hWnd, hdc, *w.m_pSkin, w.m_state); break;
+    case EKind::Static: PaintStatic(hWnd, hdc, *w.m_pSkin, w.m_state); break;
+    case EKind::GroupBox: PaintGroupBox(hWnd, hdc, *w.m_pSkin, w.m_state); break;
     case EKind::ComboBox: PaintComboFrame(hWnd, hdc, *w.m_pSkin); break;
     case EKind::Dialog: break;
     }

@@ -108,6 +108,36 @@ TEST(Skin, PaintsEachRoleInTheFilesColours)
     DestroyWindow(hMain);
 }
 
+// The plug-in moves the bold font to the current page's button after the
+// window is skinned: it shows exactly as if it had been there from the start.
+TEST(Skin, FollowsFontsSetLater)
+{
+    HWND hEarly = CreateMainDialog(Host()), hLate = CreateMainDialog(Host());
+    SetWindowPos(hLate, nullptr, 0, 420, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    const auto moveBold = [](HWND hDlg) {
+        const LRESULT hBold = SendDlgItemMessageW(hDlg, IDC_BTN_PAGE_QFX, WM_GETFONT, 0, 0);
+        const LRESULT hNormal = SendDlgItemMessageW(hDlg, IDC_BTN_PAGE_EQ, WM_GETFONT, 0, 0);
+        SendDlgItemMessageW(hDlg, IDC_BTN_PAGE_EQ, WM_SETFONT, hBold, TRUE);
+        SendDlgItemMessageW(hDlg, IDC_BTN_PAGE_QFX, WM_SETFONT, hNormal, TRUE);
+    };
+    moveBold(hEarly);
+    CGlazeU lib;
+    const INT_PTR hHook = lib.Create();
+    for (HWND h : {hEarly, hLate})
+        ASSERT_GT(lib.Skin(hHook, h, "IDD_MAINEFFECTS_DLG.INI", BinFile(L"KVEffect.bff")), 1);
+    const auto sameImage = [&](int nId) {
+        return ClientImage(GetDlgItem(hEarly, nId)) == ClientImage(GetDlgItem(hLate, nId));
+    };
+    EXPECT_FALSE(sameImage(IDC_BTN_PAGE_QFX));
+    EXPECT_FALSE(sameImage(IDC_BTN_PAGE_EQ));
+    moveBold(hLate);
+    EXPECT_TRUE(sameImage(IDC_BTN_PAGE_QFX));
+    EXPECT_TRUE(sameImage(IDC_BTN_PAGE_EQ));
+    lib.Destroy(hHook);
+    DestroyWindow(hEarly);
+    DestroyWindow(hLate);
+}
+
 TEST(Skin, ChangesNoWindowsPlaceStyleOrBehaviour)
 {
     HWND hPage = CreateSampleDialog(Host());
