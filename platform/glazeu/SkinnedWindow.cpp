@@ -295,14 +295,21 @@ void PaintNow(HWND hWnd)
     CWindowSkin* p = IsWindowVisible(hWnd) ? SkinOf(hWnd) : nullptr;
     if (!p)
         return;
+    // What the control invalidated on the way is painted now: a WM_PAINT
+    // would only paint it again. A combo box paints its own inside, and a
+    // border is painted apart from the client area.
+    const bool bValidate = p->m_eKind != EKind::ComboBox && !HasBorder(hWnd);
     if (HDC hdc = GetDC(hWnd)) {
         Paint(hWnd, hdc, *p);
         ReleaseDC(hWnd, hdc);
     }
+    if (bValidate)
+        ValidateRect(hWnd, nullptr);
 }
 
 // Messages after which a control may have drawn itself straight onto the
 // screen rather than through WM_PAINT: the skin paints over at once.
+// WM_SETFONT is not one: controls only invalidate for it.
 bool PaintsItself(UINT uMsg, EKind eKind)
 {
     switch (uMsg) {
@@ -310,7 +317,6 @@ bool PaintsItself(UINT uMsg, EKind eKind)
     case WM_ENABLE:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-    case WM_SETFONT:
     case WM_UPDATEUISTATE:
     case WM_SYSCOLORCHANGE:
     case WM_LBUTTONDOWN:
@@ -373,7 +379,10 @@ int SkinDialog(HWND hDlg, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
         if (Classify(h, eKind) && Attach(h, eKind, skin, hOwner, added))
             ++n;
     }
-    RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    // A dialog skinned before it is shown (in WM_INITDIALOG, as the plug-in
+    // does) is painted whole when it is shown.
+    if (IsWindowVisible(hDlg))
+        RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     return n;
 }
 
