@@ -306,18 +306,25 @@ void DrawChannel(HDC hdc, HWND hTrackbar, RECT rc, bool bVertical, bool bEnabled
 
 // The tics where the trackbar itself puts them: both ends and every tic it
 // holds, on the sides its style names.
+RECT ChannelRect(HWND hTrackbar, bool bVertical)
+{
+    RECT rc = {};
+    SendMessageW(hTrackbar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&rc));
+    // Some versions report a vertical trackbar's channel lying down.
+    if (bVertical && rc.right - rc.left > rc.bottom - rc.top)
+        rc = {rc.top, rc.left, rc.bottom, rc.right};
+    return rc;
+}
+
 void DrawTics(HDC hdc, HWND hTrackbar, LONG lStyle, bool bEnabled, const CSkinColors& c)
 {
     const bool bVertical = (lStyle & TBS_VERT) != 0;
     const LONG nMin = static_cast<LONG>(SendMessageW(hTrackbar, TBM_GETRANGEMIN, 0, 0));
     const LONG nMax = static_cast<LONG>(SendMessageW(hTrackbar, TBM_GETRANGEMAX, 0, 0));
     const LONG nRange = std::max<LONG>(1, nMax - nMin);
-    RECT rcThumb = {}, rcChannel = {};
+    RECT rcThumb = {};
     SendMessageW(hTrackbar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&rcThumb));
-    SendMessageW(hTrackbar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&rcChannel));
-    // Some versions report a vertical trackbar's channel lying down.
-    if (bVertical && rcChannel.right - rcChannel.left > rcChannel.bottom - rcChannel.top)
-        rcChannel = {rcChannel.top, rcChannel.left, rcChannel.bottom, rcChannel.right};
+    const RECT rcChannel = ChannelRect(hTrackbar, bVertical);
     const int nHalfThumb = bVertical ? (rcThumb.bottom - rcThumb.top) / 2 : (rcThumb.right - rcThumb.left) / 2;
     const int nFrom = (bVertical ? rcChannel.top : rcChannel.left) + nHalfThumb + 1;
     const int nTo = (bVertical ? rcChannel.bottom : rcChannel.right) - nHalfThumb;
@@ -516,13 +523,46 @@ void PaintComboFrame(HWND hWnd, HDC hdc, const CSkin& skin)
     }
 }
 
+// The whole trackbar at its first notification, as its items would be drawn
+// one by one, with the focus rectangle it would draw after them: one
+// notification instead of five, each a message through the dialog's
+// subclass chain.
+void DrawTrackbar(const NMCUSTOMDRAW& cd, HWND hFocus, LONG lStyle, bool bEnabled, const CSkin& skin)
+{
+    CSavedDC saved(cd.hdc);
+    const HWND hTrackbar = cd.hdr.hwndFrom;
+    const bool bVertical = (lStyle & TBS_VERT) != 0;
+    DrawChannel(cd.hdc, hTrackbar, ChannelRect(hTrackbar, bVertical), bVertical, bEnabled, skin);
+    if (!(lStyle & TBS_NOTICKS))
+        DrawTics(cd.hdc, hTrackbar, lStyle, bEnabled, skin.Colors());
+    RECT rcThumb = {};
+    if (!(lStyle & TBS_NOTHUMB) && SendMessageW(hTrackbar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&rcThumb)) >= 0)
+        DrawThumb(cd.hdc, rcThumb, bEnabled, false, skin.Colors());
+    if (hFocus == hTrackbar && !(SendMessageW(hTrackbar, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+        SetTextColor(cd.hdc, RGB(0, 0, 0));
+        SetBkColor(cd.hdc, RGB(255, 255, 255));
+        DrawFocusRect(cd.hdc, &cd.rc);
+    }
+}
+
 LRESULT TrackbarCustomDraw(const NMCUSTOMDRAW& cd, const CSkin& skin)
 {
     const CSkinColors& c = skin.Colors();
+    const HWND hTrackbar = cd.hdr.hwndFrom;
+    const LONG lStyle = GetWindowLongW(hTrackbar, GWL_STYLE);
+    const bool bEnabled = IsWindowEnabled(hTrackbar) != FALSE;
     switch (cd.dwDrawStage) {
-    case CDDS_PREPAINT:
+    case CDDS_PREPAINT: {
         Fill(cd.hdc, cd.rc, c.m_crBackground);
-        return CDRF_NOTIFYITEMDRAW;
+        // While held, only the trackbar knows how its thumb is held: it is
+        // asked item by item.
+        GUITHREADINFO gti = {};
+        gti.cbSize = sizeof(gti);
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(hTrackbar, nullptr), &gti) || gti.hwndCapture == hTrackbar)
+            return CDRF_NOTIFYITEMDRAW;
+        DrawTrackbar(cd, gti.hwndFocus, lStyle, bEnabled, skin);
+        return CDRF_SKIPDEFAULT;
+    }
     case CDDS_PREERASE:  // already filled above
         return CDRF_SKIPDEFAULT;
     case CDDS_ITEMPREPAINT:
@@ -531,9 +571,6 @@ LRESULT TrackbarCustomDraw(const NMCUSTOMDRAW& cd, const CSkin& skin)
         return CDRF_DODEFAULT;
     }
     CSavedDC saved(cd.hdc);
-    const HWND hTrackbar = cd.hdr.hwndFrom;
-    const LONG lStyle = GetWindowLongW(hTrackbar, GWL_STYLE);
-    const bool bEnabled = IsWindowEnabled(hTrackbar) != FALSE;
     switch (cd.dwItemSpec) {
     case TBCD_CHANNEL:
         DrawChannel(cd.hdc, hTrackbar, cd.rc, (lStyle & TBS_VERT) != 0, bEnabled, skin);

@@ -34,7 +34,8 @@ void PaintStaticEdge(HWND hWnd, HDC hdcWindow, const CSkin& skin);
 // the text area stays the control's (its colours come from WM_CTLCOLOR*).
 void PaintComboFrame(HWND hWnd, HDC hdc, const CSkin& skin);
 // A trackbar's NM_CUSTOMDRAW, answered at its parent: background, channel,
-// tics and thumb. The trackbar still draws its own focus rectangle.
+// tics, thumb and focus rectangle, all at the first notification unless
+// the trackbar is held.
 LRESULT TrackbarCustomDraw(const NMCUSTOMDRAW& cd, const CSkin& skin);
 
 } // namespace glazeu

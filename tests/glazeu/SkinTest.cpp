@@ -108,6 +108,43 @@ TEST(Skin, PaintsEachRoleInTheFilesColours)
     DestroyWindow(hMain);
 }
 
+// A trackbar shows where the keyboard is, and its thumb shows while it is
+// held, as the platform's trackbar does.
+TEST(Skin, TrackbarShowsFocusAndAHeldThumb)
+{
+    const std::wstring path = WriteSkinFile(kTestSkin);
+    HWND hPage = CreateSampleDialog(Host());
+    CGlazeU lib;
+    const INT_PTR hHook = lib.Create();
+    ASSERT_GT(lib.Skin(hHook, hPage, "Test.INI", path), 1);
+    HWND hSlider = GetDlgItem(hPage, IDC_SLD_DETAIL_RESTORE);
+    RECT rc;
+    GetClientRect(hSlider, &rc);
+    const auto edgeMarked = [&] {
+        for (int x = 0; x < 8; ++x) {
+            if (PixelAt(hSlider, x, 0) != kBackground || PixelAt(hSlider, x, rc.bottom - 1) != kBackground)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_FALSE(edgeMarked());
+    SetFocus(hSlider);
+    EXPECT_TRUE(edgeMarked());
+    SetFocus(GetDlgItem(hPage, IDC_CHK_EQ_ENABLE));
+    EXPECT_FALSE(edgeMarked());
+
+    RECT rcThumb = {};
+    SendMessageW(hSlider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&rcThumb));
+    const int x = (rcThumb.left + rcThumb.right) / 2, y = (rcThumb.top + rcThumb.bottom) / 2;
+    EXPECT_EQ(PixelAt(hSlider, x, y), kAccent);
+    SendMessageW(hSlider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    EXPECT_NE(PixelAt(hSlider, x, y), kAccent) << "held";
+    SendMessageW(hSlider, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    EXPECT_EQ(PixelAt(hSlider, x, y), kAccent) << "let go";
+    lib.Destroy(hHook);
+    DestroyWindow(hPage);
+}
+
 // The plug-in moves the bold font to the current page's button after the
 // window is skinned: it shows exactly as if it had been there from the start.
 TEST(Skin, FollowsFontsSetLater)
