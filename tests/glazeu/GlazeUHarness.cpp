@@ -261,6 +261,11 @@ RECT RectIn(HWND hParent, HWND hChild)
 std::vector<BYTE> ClientImage(HWND hWnd)
 {
     RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return ShownImage(hWnd);
+}
+
+std::vector<BYTE> ShownImage(HWND hWnd)
+{
     RECT rc;
     GetClientRect(hWnd, &rc);
     BITMAPINFOHEADER bih = {};

@@ -108,6 +108,35 @@ TEST(Skin, PaintsEachRoleInTheFilesColours)
     DestroyWindow(hMain);
 }
 
+// What the plug-in changes on a page that is shown is on the screen just as
+// a fresh paint of the page would put it there, with nothing of the
+// platform's look left over and nothing left unpainted.
+TEST(Skin, ChangesWhileShownLookAsIfPaintedAfresh)
+{
+    HWND hPage = CreateSampleDialog(Host());
+    CGlazeU lib;
+    const INT_PTR hHook = lib.Create();
+    ASSERT_GT(lib.Skin(hHook, hPage, "Test.INI", WriteSkinFile(kTestSkin)), 1);
+    kvtest::PumpUntilIdle(100);
+    SetDlgItemTextW(hPage, IDC_STC_SURROUND_MODE, L"Speakers");
+    SetDlgItemTextW(hPage, IDC_BTN_EQ_PRESET_SAVE, L"Store...");
+    EnableWindow(GetDlgItem(hPage, IDC_BTN_EQ_PRESET_DEL), TRUE);
+    EnableWindow(GetDlgItem(hPage, IDC_RAD_RVX_PRESET_2), TRUE);
+    CheckDlgButton(hPage, IDC_CHK_DETAIL_RESTORE, BST_UNCHECKED);
+    CheckRadioButton(hPage, IDC_RAD_RVX_NO_PRESET, IDC_RAD_RVX_PRESET_2, IDC_RAD_RVX_PRESET_1);
+    SendDlgItemMessageW(hPage, IDC_CHK_EQ_ENABLE, BM_CLICK, 0, 0);
+    SendDlgItemMessageW(hPage, IDC_CMB_SURROUND_MODE, CB_SETCURSEL, 0, 0);
+    SendDlgItemMessageW(hPage, IDC_SLD_EQ_BAND_1, TBM_SETPOS, TRUE, 2);
+    SetFocus(GetDlgItem(hPage, IDOK));
+    SendDlgItemMessageW(hPage, IDOK, WM_SETFONT, SendDlgItemMessageW(hPage, IDC_GRP_DETAIL, WM_GETFONT, 0, 0), TRUE);
+    kvtest::PumpUntilIdle(100);
+    const std::vector<BYTE> shown = ShownImage(hPage);
+    EXPECT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == ClientImage(hPage));
+    lib.Destroy(hHook);
+    DestroyWindow(hPage);
+}
+
 // A trackbar shows where the keyboard is, and its thumb shows while it is
 // held, as the platform's trackbar does.
 TEST(Skin, TrackbarShowsFocusAndAHeldThumb)
