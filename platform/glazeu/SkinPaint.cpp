@@ -374,7 +374,7 @@ void PaintButton(HWND hWnd, HDC hdc, const CSkin& skin, const CControlState& sta
     const CSkinColors& c = paint.m_colors;
     const RECT rc = paint.m_rc;
     const LONG lStyle = paint.m_lStyle;
-    const UINT uState = static_cast<UINT>(SendMessageW(hWnd, BM_GETSTATE, 0, 0));
+    const UINT uState = state.m_uButtonState;
     const bool bEnabled = IsWindowEnabled(hWnd) != FALSE, bFocus = (uState & BST_FOCUS) != 0;
     const bool bPushed = (uState & BST_PUSHED) != 0, bOn = (uState & (BST_CHECKED | BST_INDETERMINATE)) != 0;
     const std::wstring text = WindowText(hWnd);

@@ -18,6 +18,7 @@ class CSkin;
 struct CControlState {
     HFONT m_hFont = nullptr;    // the control's own font, as WM_SETFONT last gave it
     bool m_bHideAccel = false;  // access keys not underlined, as WM_UPDATEUISTATE last left it
+    UINT m_uButtonState = 0;    // a button's BM_GETSTATE, asked past the skin's own subclass
 };
 
 // The whole client area: push buttons (and the toggle and page-button

@@ -47,6 +47,8 @@ void Detach(HWND hWnd, CWindowSkin* p);
 void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w);
 void ReadState(HWND hWnd, CControlState& state);
 void PaintNow(HWND hWnd);
+void Validate(HWND hWnd);
+bool PaintsWhole(EKind eKind);
 bool PaintsItself(UINT uMsg, EKind eKind);
 bool HasBorder(HWND hWnd);
 HBRUSH OnCtlColor(UINT uMsg, HDC hdc, HWND hControl, const CSkin& skin);
@@ -112,6 +114,17 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowS
         }
         return 0;
     }
+    if (uMsg == WM_PAINT && PaintsWhole(eKind) && !HasBorder(hWnd)) {
+        // BeginPaint would first send WM_NCPAINT and WM_ERASEBKGND, each a
+        // trip through the subclass chain, for a frame it has not got and a
+        // background the skin covers anyway.
+        if (HDC hdc = GetDC(hWnd)) {
+            Paint(hWnd, hdc, w);
+            ReleaseDC(hWnd, hdc);
+        }
+        Validate(hWnd);
+        return 0;
+    }
     if (uMsg == WM_PAINT || uMsg == WM_PRINTCLIENT) {
         // A combo box paints itself first, into the same DC; then the skin goes over its edges.
         PAINTSTRUCT ps;
@@ -126,13 +139,13 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowS
     }
     // While a button is held, it repaints only as the pointer crosses its edge.
     const bool bHeld = uMsg == WM_MOUSEMOVE && eKind == EKind::Button && GetCapture() == hWnd;
-    const LRESULT nBefore = bHeld ? SendMessageW(hWnd, BM_GETSTATE, 0, 0) : 0;
+    const LRESULT nBefore = bHeld ? DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) : 0;
     const LRESULT lr = DefSubclassProc(hWnd, uMsg, wParam, lParam);
     if (uMsg == WM_UPDATEUISTATE) {
         if (CWindowSkin* p = SkinOf(hWnd))
             ReadState(hWnd, p->m_state);
     }
-    if (PaintsItself(uMsg, eKind) || (bHeld && SendMessageW(hWnd, BM_GETSTATE, 0, 0) != nBefore))
+    if (PaintsItself(uMsg, eKind) || (bHeld && DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) != nBefore))
         PaintNow(hWnd);
     return lr;
 }
@@ -262,31 +275,36 @@ bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWN
     return true;
 }
 
-void PaintDirect(HWND hWnd, HDC hdc, const CWindowSkin& w)
+void PaintDirect(HWND hWnd, HDC hdc, const CWindowSkin& w, const CControlState& state)
 {
     switch (w.m_eKind) {
-    case EKind::Button: PaintButton(hWnd, hdc, *w.m_pSkin, w.m_state); break;
-    case EKind::Static: PaintStatic(hWnd, hdc, *w.m_pSkin, w.m_state); break;
-    case EKind::GroupBox: PaintGroupBox(hWnd, hdc, *w.m_pSkin, w.m_state); break;
+    case EKind::Button: PaintButton(hWnd, hdc, *w.m_pSkin, state); break;
+    case EKind::Static: PaintStatic(hWnd, hdc, *w.m_pSkin, state); break;
+    case EKind::GroupBox: PaintGroupBox(hWnd, hdc, *w.m_pSkin, state); break;
     case EKind::ComboBox: PaintComboFrame(hWnd, hdc, *w.m_pSkin); break;
     case EKind::Dialog: break;
     }
 }
 
 // Buttons and labels are painted off screen and copied in one go, so a
-// repaint never flickers. A group box covers only its frame and a combo box
-// only its edges: copying their whole rectangle would wipe what lies inside.
+// repaint never flickers; a group box or a combo box is painted in place,
+// since copying its whole rectangle would wipe what lies inside. Only from
+// within the window's own subclass procedure, where a button's state can be
+// asked past the skin's subclass.
 void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w)
 {
+    CControlState state = w.m_state;
+    if (w.m_eKind == EKind::Button)
+        state.m_uButtonState = static_cast<UINT>(DefSubclassProc(hWnd, BM_GETSTATE, 0, 0));
     RECT rc;
     GetClientRect(hWnd, &rc);
-    const bool bWhole = w.m_eKind == EKind::Button || w.m_eKind == EKind::Static;
+    const bool bWhole = PaintsWhole(w.m_eKind);
     const COffscreen offscreen(bWhole ? rc.right : 0, bWhole ? rc.bottom : 0);
     if (!offscreen.Dc()) {
-        PaintDirect(hWnd, hdc, w);
+        PaintDirect(hWnd, hdc, w, state);
         return;
     }
-    PaintDirect(hWnd, offscreen.Dc(), w);
+    PaintDirect(hWnd, offscreen.Dc(), w, state);
     BitBlt(hdc, 0, 0, rc.right, rc.bottom, offscreen.Dc(), 0, 0, SRCCOPY);
 }
 
@@ -304,7 +322,21 @@ void PaintNow(HWND hWnd)
         ReleaseDC(hWnd, hdc);
     }
     if (bValidate)
-        ValidateRect(hWnd, nullptr);
+        Validate(hWnd);
+}
+
+// For a window without a frame whose client area the skin has just painted:
+// nothing is left to erase or to paint, in it or around it.
+void Validate(HWND hWnd)
+{
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_VALIDATE | RDW_NOFRAME);
+}
+
+// Buttons and labels: a group box has only its frame and caption to paint,
+// a combo box only its edges.
+bool PaintsWhole(EKind eKind)
+{
+    return eKind == EKind::Button || eKind == EKind::Static;
 }
 
 // Messages after which a control may have drawn itself straight onto the
