@@ -31,6 +31,11 @@ volatile LONG g_nActiveCalls = 0;
 // first skin, since registering is not for DllMain.
 UINT g_uUnskinMessage = 0;
 
+// Counts the skins taken off windows, so that a procedure which ran other
+// code can tell cheaply whether the skin it started with may be gone:
+// looking it up again is a trip to the server under Wine.
+volatile LONG g_nDetached = 0;
+
 // Counts a call of our window procedure for as long as it runs.
 class CActiveCall
 {
@@ -42,11 +47,12 @@ public:
 };
 
 CWindowSkin* SkinOf(HWND hWnd);
+CWindowSkin* SkinStillOn(HWND hWnd, CWindowSkin& w, LONG nDetachedBefore);
 bool IsClass(HWND hWnd, const wchar_t* pszClass);
 void Detach(HWND hWnd, CWindowSkin* p);
 void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w);
 void ReadState(HWND hWnd, CControlState& state);
-void PaintNow(HWND hWnd);
+void PaintNow(HWND hWnd, const CWindowSkin& w);
 void Validate(HWND hWnd);
 bool PaintsWhole(EKind eKind);
 bool PaintsItself(UINT uMsg, EKind eKind);
@@ -102,6 +108,7 @@ LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWi
 LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowSkin& w)
 {
     const EKind eKind = w.m_eKind;
+    const LONG nDetached = g_nDetached;
     // Before the control sees it: a label repaints itself within WM_SETFONT.
     if (uMsg == WM_SETFONT)
         w.m_state.m_hFont = reinterpret_cast<HFONT>(wParam);
@@ -131,7 +138,7 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowS
         HDC hdc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(hWnd, &ps);
         if (eKind == EKind::ComboBox)
             DefSubclassProc(hWnd, uMsg, reinterpret_cast<WPARAM>(hdc), lParam);
-        if (CWindowSkin* p = SkinOf(hWnd))
+        if (CWindowSkin* p = SkinStillOn(hWnd, w, nDetached))
             Paint(hWnd, hdc, *p);
         if (!wParam)
             EndPaint(hWnd, &ps);
@@ -141,12 +148,16 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowS
     const bool bHeld = uMsg == WM_MOUSEMOVE && eKind == EKind::Button && GetCapture() == hWnd;
     const LRESULT nBefore = bHeld ? DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) : 0;
     const LRESULT lr = DefSubclassProc(hWnd, uMsg, wParam, lParam);
-    if (uMsg == WM_UPDATEUISTATE) {
-        if (CWindowSkin* p = SkinOf(hWnd))
+    const bool bRepaint =
+        PaintsItself(uMsg, eKind) || (bHeld && DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) != nBefore);
+    if (uMsg != WM_UPDATEUISTATE && !bRepaint)
+        return lr;
+    if (CWindowSkin* p = SkinStillOn(hWnd, w, nDetached)) {
+        if (uMsg == WM_UPDATEUISTATE)
             ReadState(hWnd, p->m_state);
+        if (bRepaint)
+            PaintNow(hWnd, *p);
     }
-    if (PaintsItself(uMsg, eKind) || (bHeld && DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) != nBefore))
-        PaintNow(hWnd);
     return lr;
 }
 
@@ -178,6 +189,13 @@ CWindowSkin* SkinOf(HWND hWnd)
     return g_pfnGetWindowSubclass && g_pfnGetWindowSubclass(hWnd, SkinProc, kSubclassId, &dwRef)
                ? reinterpret_cast<CWindowSkin*>(dwRef)
                : nullptr;
+}
+
+// The window's skin after a call that could have run other code: w itself
+// while no skin has been taken off any window since.
+CWindowSkin* SkinStillOn(HWND hWnd, CWindowSkin& w, LONG nDetachedBefore)
+{
+    return g_nDetached == nDetachedBefore ? &w : SkinOf(hWnd);
 }
 
 // Class names compare without case and without a side-by-side version prefix.
@@ -243,6 +261,7 @@ void ReadState(HWND hWnd, CControlState& state)
 
 void Detach(HWND hWnd, CWindowSkin* p)
 {
+    InterlockedIncrement(&g_nDetached);
     RemoveWindowSubclass(hWnd, SkinProc, kSubclassId);
     p->m_pSkin->Release();
     delete p;
@@ -250,7 +269,11 @@ void Detach(HWND hWnd, CWindowSkin* p)
 
 bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
 {
-    if (CWindowSkin* p = SkinOf(hWnd)) {
+    // A window still running its class's procedure has no subclass at all,
+    // so ours need not be looked for.
+    const bool bSubclassed =
+        static_cast<ULONG_PTR>(GetWindowLongPtrW(hWnd, GWLP_WNDPROC)) != GetClassLongPtrW(hWnd, GCLP_WNDPROC);
+    if (CWindowSkin* p = bSubclassed ? SkinOf(hWnd) : nullptr) {
         if (p->m_hOwner != hOwner) {
             ForgetWindow(p->m_hOwner, hWnd);
             p->m_hOwner = hOwner;
@@ -308,17 +331,16 @@ void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w)
     BitBlt(hdc, 0, 0, rc.right, rc.bottom, offscreen.Dc(), 0, 0, SRCCOPY);
 }
 
-void PaintNow(HWND hWnd)
+void PaintNow(HWND hWnd, const CWindowSkin& w)
 {
-    CWindowSkin* p = IsWindowVisible(hWnd) ? SkinOf(hWnd) : nullptr;
-    if (!p)
+    if (!IsWindowVisible(hWnd))
         return;
     // What the control invalidated on the way is painted now: a WM_PAINT
     // would only paint it again. A combo box paints its own inside, and a
     // border is painted apart from the client area.
-    const bool bValidate = p->m_eKind != EKind::ComboBox && !HasBorder(hWnd);
+    const bool bValidate = w.m_eKind != EKind::ComboBox && !HasBorder(hWnd);
     if (HDC hdc = GetDC(hWnd)) {
-        Paint(hWnd, hdc, *p);
+        Paint(hWnd, hdc, w);
         ReleaseDC(hWnd, hdc);
     }
     if (bValidate)

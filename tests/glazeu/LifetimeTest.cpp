@@ -189,6 +189,43 @@ TEST(Lifetime, SkinsMadeAlikeShareTheirGdiObjects)
     DestroyWindow(hPageB);
 }
 
+// The plug-in ends a pop-up's instance from the click on its OK button, so
+// the skin comes off the button while the button's own messages are still
+// under way: what is left of them must not paint with the skin that went.
+TEST(Lifetime, SkinEndedFromWithinAClick)
+{
+    HWND hPage = CreateSampleDialog(Host());
+    HWND hOk = GetDlgItem(hPage, IDOK);
+    CGlazeU lib;
+    // Another instance stays, so the library need not keep itself loaded.
+    const INT_PTR hOther = lib.Create();
+    struct CEnd {
+        const CGlazeU* m_pLib;
+        INT_PTR m_hHook;
+    } end = {&lib, lib.Create()};
+    ASSERT_GT(lib.Skin(end.m_hHook, hPage, "IDD_DLG_EQ.INI", BinFile(L"KVEffect.bff")), 1);
+    const SUBCLASSPROC pfnEndOnOk = [](HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR dwRef) -> LRESULT {
+        if (uMsg == WM_COMMAND && wParam == MAKEWPARAM(IDOK, BN_CLICKED)) {
+            const CEnd* p = reinterpret_cast<const CEnd*>(dwRef);
+            p->m_pLib->PrepareRelease(p->m_hHook);
+            p->m_pLib->Destroy(p->m_hHook);
+        }
+        return DefSubclassProc(hWnd, uMsg, wParam, lParam);
+    };
+    ASSERT_TRUE(SetWindowSubclass(hPage, pfnEndOnOk, 1, reinterpret_cast<DWORD_PTR>(&end)));
+    kvtest::PumpUntilIdle(100);
+    SendMessageW(hOk, BM_CLICK, 0, 0);
+    kvtest::PumpUntilIdle(100);
+    const std::vector<BYTE> shown = ShownImage(hOk);
+    EXPECT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == ClientImage(hOk)) << "the button as the platform paints it";
+    EXPECT_EQ(DialogBrushColor(hPage), GetSysColor(COLOR_3DFACE));
+    RemoveWindowSubclass(hPage, pfnEndOnOk, 1);
+    EXPECT_EQ(lib.Destroy(hOther), 1);
+    DestroyWindow(hPage);
+}
+
 // A panel opened and closed again and again: every round loads the library,
 // skins and paints a page, ends the instance and frees the library.
 TEST(Lifetime, TwoHundredRoundsLeaveNothingBehind)
