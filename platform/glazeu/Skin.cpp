@@ -1,19 +1,10 @@
 #include "Skin.h"
 
+#include "SharedGdi.h"
+
 #include <new>
 
 namespace glazeu {
-
-namespace {
-
-HFONT MakeFont(const CSkinLook& look, int nWeight)
-{
-    // A positive height is the cell height, as the file gives it.
-    return CreateFontW(look.m_nFontPixels, 0, 0, 0, nWeight, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, look.m_szFontFace);
-}
-
-} // namespace
 
 CSkin* CSkin::Create(const CSkinLook& look)
 {
@@ -21,12 +12,12 @@ CSkin* CSkin::Create(const CSkinLook& look)
     if (!p)
         return nullptr;
     p->m_look = look;
-    p->m_hbrBackground = CreateSolidBrush(look.m_colors.m_crBackground);
-    p->m_hbrField = CreateSolidBrush(look.m_colors.m_crField);
+    p->m_hbrBackground = AcquireBrush(look.m_colors.m_crBackground);
+    p->m_hbrField = AcquireBrush(look.m_colors.m_crField);
     bool bOk = p->m_hbrBackground && p->m_hbrField;
     if (bOk && look.m_szFontFace[0]) {
-        p->m_hFont = MakeFont(look, FW_NORMAL);
-        p->m_hFontBold = MakeFont(look, FW_BOLD);
+        p->m_hFont = AcquireFont(look.m_szFontFace, look.m_nFontPixels, FW_NORMAL);
+        p->m_hFontBold = AcquireFont(look.m_szFontFace, look.m_nFontPixels, FW_BOLD);
         bOk = p->m_hFont && p->m_hFontBold;
     }
     if (!bOk) {
@@ -39,10 +30,8 @@ CSkin* CSkin::Create(const CSkinLook& look)
 CSkin::~CSkin()
 {
     for (HGDIOBJ h : {static_cast<HGDIOBJ>(m_hbrBackground), static_cast<HGDIOBJ>(m_hbrField),
-                      static_cast<HGDIOBJ>(m_hFont), static_cast<HGDIOBJ>(m_hFontBold)}) {
-        if (h)
-            DeleteObject(h);
-    }
+                      static_cast<HGDIOBJ>(m_hFont), static_cast<HGDIOBJ>(m_hFontBold)})
+        ReleaseShared(h);
 }
 
 void CSkin::AddRef()
@@ -56,9 +45,8 @@ void CSkin::Release()
         delete this;
 }
 
-HFONT CSkin::FontFor(HWND hControl) const
+HFONT CSkin::FontFor(HFONT hOwn) const
 {
-    HFONT hOwn = reinterpret_cast<HFONT>(SendMessageW(hControl, WM_GETFONT, 0, 0));
     if (!m_hFont)
         return hOwn ? hOwn : static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
     LOGFONTW lf;

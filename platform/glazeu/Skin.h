@@ -1,6 +1,7 @@
 // A dialog's skin in use: what the file said, plus the brushes and fonts
-// made from it. The dialog and each of its controls hold a reference; the
-// last to let go deletes the GDI objects.
+// made from it, shared with every other skin made alike. The dialog and
+// each of its controls hold a reference; the last to let go gives the GDI
+// objects back.
 #pragma once
 
 #include "SkinFile.h"
@@ -23,10 +24,10 @@ public:
     // Handed out for WM_CTLCOLOR*, so they live as long as the skin.
     HBRUSH BackgroundBrush() const { return m_hbrBackground; }
     HBRUSH FieldBrush() const { return m_hbrField; }
-    // The file's font, bold where the control's own font is bold (the
+    // The file's font, bold where the control's own font hOwn is bold (the
     // plug-in marks the current page that way); without a font in the file,
     // the control's own.
-    HFONT FontFor(HWND hControl) const;
+    HFONT FontFor(HFONT hOwn) const;
     // The file's font cell height, or the usual one when it names no font.
     int Pixels() const { return m_look.m_nFontPixels ? m_look.m_nFontPixels : 13; }
 

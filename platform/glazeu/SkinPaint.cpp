@@ -42,11 +42,16 @@ struct CFace {
     COLORREF m_crFill, m_crBorder, m_crText;
 };
 
+// The text the window keeps, read without WM_GETTEXT (see CControlState);
+// at most 4096 characters.
 std::wstring WindowText(HWND hWnd)
 {
-    const int cch = std::clamp(GetWindowTextLengthW(hWnd), 0, 4096);
-    std::wstring s(static_cast<size_t>(cch) + 1, L'\0');
-    s.resize(static_cast<size_t>(std::max(0, GetWindowTextW(hWnd, s.data(), cch + 1))));
+    wchar_t szShort[128];
+    const int n = InternalGetWindowText(hWnd, szShort, 128);
+    if (n < 127)
+        return std::wstring(szShort, static_cast<size_t>(std::max(0, n)));
+    std::wstring s(4097, L'\0');
+    s.resize(static_cast<size_t>(std::max(0, InternalGetWindowText(hWnd, s.data(), 4097))));
     return s;
 }
 
@@ -74,15 +79,15 @@ void Box(HDC hdc, const RECT& rc, int nRadius, COLORREF crFill, COLORREF crBorde
 
 // Underlined access keys only once the user has asked for them, as the
 // platform's own controls do.
-UINT PrefixFlags(HWND hWnd)
+UINT PrefixFlags(const CControlState& state)
 {
-    return (SendMessageW(hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) ? DT_HIDEPREFIX : 0;
+    return state.m_bHideAccel ? DT_HIDEPREFIX : 0;
 }
 
 // Selects the control's font under the skin; returns its cell height.
-int SelectFont(HDC hdc, HWND hWnd, const CSkin& skin)
+int SelectFont(HDC hdc, const CControlState& state, const CSkin& skin)
 {
-    SelectObject(hdc, skin.FontFor(hWnd));
+    SelectObject(hdc, skin.FontFor(state.m_hFont));
     TEXTMETRICW tm;
     return GetTextMetricsW(hdc, &tm) ? std::max<int>(8, tm.tmHeight) : skin.Pixels();
 }
@@ -301,18 +306,25 @@ void DrawChannel(HDC hdc, HWND hTrackbar, RECT rc, bool bVertical, bool bEnabled
 
 // The tics where the trackbar itself puts them: both ends and every tic it
 // holds, on the sides its style names.
+RECT ChannelRect(HWND hTrackbar, bool bVertical)
+{
+    RECT rc = {};
+    SendMessageW(hTrackbar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&rc));
+    // Some versions report a vertical trackbar's channel lying down.
+    if (bVertical && rc.right - rc.left > rc.bottom - rc.top)
+        rc = {rc.top, rc.left, rc.bottom, rc.right};
+    return rc;
+}
+
 void DrawTics(HDC hdc, HWND hTrackbar, LONG lStyle, bool bEnabled, const CSkinColors& c)
 {
     const bool bVertical = (lStyle & TBS_VERT) != 0;
     const LONG nMin = static_cast<LONG>(SendMessageW(hTrackbar, TBM_GETRANGEMIN, 0, 0));
     const LONG nMax = static_cast<LONG>(SendMessageW(hTrackbar, TBM_GETRANGEMAX, 0, 0));
     const LONG nRange = std::max<LONG>(1, nMax - nMin);
-    RECT rcThumb = {}, rcChannel = {};
+    RECT rcThumb = {};
     SendMessageW(hTrackbar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&rcThumb));
-    SendMessageW(hTrackbar, TBM_GETCHANNELRECT, 0, reinterpret_cast<LPARAM>(&rcChannel));
-    // Some versions report a vertical trackbar's channel lying down.
-    if (bVertical && rcChannel.right - rcChannel.left > rcChannel.bottom - rcChannel.top)
-        rcChannel = {rcChannel.top, rcChannel.left, rcChannel.bottom, rcChannel.right};
+    const RECT rcChannel = ChannelRect(hTrackbar, bVertical);
     const int nHalfThumb = bVertical ? (rcThumb.bottom - rcThumb.top) / 2 : (rcThumb.right - rcThumb.left) / 2;
     const int nFrom = (bVertical ? rcChannel.top : rcChannel.left) + nHalfThumb + 1;
     const int nTo = (bVertical ? rcChannel.bottom : rcChannel.right) - nHalfThumb;
@@ -356,21 +368,21 @@ void DrawThumb(HDC hdc, const RECT& rc, bool bEnabled, bool bDragged, const CSki
 
 } // namespace
 
-void PaintButton(HWND hWnd, HDC hdc, const CSkin& skin)
+void PaintButton(HWND hWnd, HDC hdc, const CSkin& skin, const CControlState& state)
 {
     const CControlPaint paint(hWnd, hdc, skin);
     const CSkinColors& c = paint.m_colors;
     const RECT rc = paint.m_rc;
     const LONG lStyle = paint.m_lStyle;
-    const UINT uState = static_cast<UINT>(SendMessageW(hWnd, BM_GETSTATE, 0, 0));
-    const bool bEnabled = IsWindowEnabled(hWnd) != FALSE, bFocus = GetFocus() == hWnd;
+    const UINT uState = state.m_uButtonState;
+    const bool bEnabled = IsWindowEnabled(hWnd) != FALSE, bFocus = (uState & BST_FOCUS) != 0;
     const bool bPushed = (uState & BST_PUSHED) != 0, bOn = (uState & (BST_CHECKED | BST_INDETERMINATE)) != 0;
     const std::wstring text = WindowText(hWnd);
-    const UINT uPrefix = PrefixFlags(hWnd);
+    const UINT uPrefix = PrefixFlags(state);
     const int nId = GetDlgCtrlID(hWnd);
 
     Fill(hdc, rc, c.m_crBackground);
-    const int nUnit = SelectFont(hdc, hWnd, skin);
+    const int nUnit = SelectFont(hdc, state, skin);
     SetBkMode(hdc, TRANSPARENT);
     const int nRadius = std::max(2, nUnit / 5);
     const CRoleIds& toggle = skin.Look().m_toggle;
@@ -392,14 +404,14 @@ void PaintButton(HWND hWnd, HDC hdc, const CSkin& skin)
     }
 }
 
-void PaintGroupBox(HWND hWnd, HDC hdc, const CSkin& skin)
+void PaintGroupBox(HWND hWnd, HDC hdc, const CSkin& skin, const CControlState& state)
 {
     const CControlPaint paint(hWnd, hdc, skin);
     const CSkinColors& c = paint.m_colors;
     const RECT rc = paint.m_rc;
     const bool bEnabled = IsWindowEnabled(hWnd) != FALSE;
     const std::wstring text = WindowText(hWnd);
-    const int nUnit = SelectFont(hdc, hWnd, skin);
+    const int nUnit = SelectFont(hdc, state, skin);
     const int nRadius = std::max(2, nUnit / 5);
 
     SelectObject(hdc, GetStockObject(NULL_BRUSH));
@@ -408,7 +420,7 @@ void PaintGroupBox(HWND hWnd, HDC hdc, const CSkin& skin)
     RoundRect(hdc, rc.left, rc.top + nUnit / 2, rc.right, rc.bottom, nRadius * 2, nRadius * 2);
     if (text.empty())
         return;
-    const UINT uFlags = DT_SINGLELINE | DT_LEFT | DT_END_ELLIPSIS | PrefixFlags(hWnd);
+    const UINT uFlags = DT_SINGLELINE | DT_LEFT | DT_END_ELLIPSIS | PrefixFlags(state);
     const int nPad = std::max(2, nUnit / 5), nIndent = std::max(6, nUnit * 2 / 3);
     RECT rcCaption = {rc.left + nIndent, rc.top, rc.right - nIndent, rc.top + nUnit};
     DrawTextW(hdc, text.c_str(), -1, &rcCaption, uFlags | DT_CALCRECT);
@@ -421,7 +433,7 @@ void PaintGroupBox(HWND hWnd, HDC hdc, const CSkin& skin)
     DrawTextW(hdc, text.c_str(), -1, &rcCaption, uFlags);
 }
 
-void PaintStatic(HWND hWnd, HDC hdc, const CSkin& skin)
+void PaintStatic(HWND hWnd, HDC hdc, const CSkin& skin, const CControlState& state)
 {
     const CControlPaint paint(hWnd, hdc, skin);
     const CSkinColors& c = paint.m_colors;
@@ -443,7 +455,7 @@ void PaintStatic(HWND hWnd, HDC hdc, const CSkin& skin)
     case SS_LEFTNOWORDWRAP: break;
     default: uFlags |= DT_WORDBREAK; break;
     }
-    uFlags |= (lStyle & SS_NOPREFIX) ? DT_NOPREFIX : PrefixFlags(hWnd);
+    uFlags |= (lStyle & SS_NOPREFIX) ? DT_NOPREFIX : PrefixFlags(state);
     if (lStyle & SS_CENTERIMAGE)
         uFlags |= DT_VCENTER | DT_SINGLELINE;
     switch (lStyle & SS_ELLIPSISMASK) {
@@ -451,7 +463,7 @@ void PaintStatic(HWND hWnd, HDC hdc, const CSkin& skin)
     case SS_PATHELLIPSIS: uFlags |= DT_PATH_ELLIPSIS; break;
     case SS_WORDELLIPSIS: uFlags |= DT_WORD_ELLIPSIS; break;
     }
-    SelectFont(hdc, hWnd, skin);
+    SelectFont(hdc, state, skin);
     SetBkMode(hdc, TRANSPARENT);
     SetTextColor(hdc, IsWindowEnabled(hWnd) ? c.m_crText : c.m_crDisabledText);
     DrawTextW(hdc, WindowText(hWnd).c_str(), -1, &rc, uFlags);
@@ -511,13 +523,46 @@ void PaintComboFrame(HWND hWnd, HDC hdc, const CSkin& skin)
     }
 }
 
+// The whole trackbar at its first notification, as its items would be drawn
+// one by one, with the focus rectangle it would draw after them: one
+// notification instead of five, each a message through the dialog's
+// subclass chain.
+void DrawTrackbar(const NMCUSTOMDRAW& cd, HWND hFocus, LONG lStyle, bool bEnabled, const CSkin& skin)
+{
+    CSavedDC saved(cd.hdc);
+    const HWND hTrackbar = cd.hdr.hwndFrom;
+    const bool bVertical = (lStyle & TBS_VERT) != 0;
+    DrawChannel(cd.hdc, hTrackbar, ChannelRect(hTrackbar, bVertical), bVertical, bEnabled, skin);
+    if (!(lStyle & TBS_NOTICKS))
+        DrawTics(cd.hdc, hTrackbar, lStyle, bEnabled, skin.Colors());
+    RECT rcThumb = {};
+    if (!(lStyle & TBS_NOTHUMB) && SendMessageW(hTrackbar, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&rcThumb)) >= 0)
+        DrawThumb(cd.hdc, rcThumb, bEnabled, false, skin.Colors());
+    if (hFocus == hTrackbar && !(SendMessageW(hTrackbar, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS)) {
+        SetTextColor(cd.hdc, RGB(0, 0, 0));
+        SetBkColor(cd.hdc, RGB(255, 255, 255));
+        DrawFocusRect(cd.hdc, &cd.rc);
+    }
+}
+
 LRESULT TrackbarCustomDraw(const NMCUSTOMDRAW& cd, const CSkin& skin)
 {
     const CSkinColors& c = skin.Colors();
+    const HWND hTrackbar = cd.hdr.hwndFrom;
+    const LONG lStyle = GetWindowLongW(hTrackbar, GWL_STYLE);
+    const bool bEnabled = IsWindowEnabled(hTrackbar) != FALSE;
     switch (cd.dwDrawStage) {
-    case CDDS_PREPAINT:
+    case CDDS_PREPAINT: {
         Fill(cd.hdc, cd.rc, c.m_crBackground);
-        return CDRF_NOTIFYITEMDRAW;
+        // While held, only the trackbar knows how its thumb is held: it is
+        // asked item by item.
+        GUITHREADINFO gti = {};
+        gti.cbSize = sizeof(gti);
+        if (!GetGUIThreadInfo(GetWindowThreadProcessId(hTrackbar, nullptr), &gti) || gti.hwndCapture == hTrackbar)
+            return CDRF_NOTIFYITEMDRAW;
+        DrawTrackbar(cd, gti.hwndFocus, lStyle, bEnabled, skin);
+        return CDRF_SKIPDEFAULT;
+    }
     case CDDS_PREERASE:  // already filled above
         return CDRF_SKIPDEFAULT;
     case CDDS_ITEMPREPAINT:
@@ -526,9 +571,6 @@ LRESULT TrackbarCustomDraw(const NMCUSTOMDRAW& cd, const CSkin& skin)
         return CDRF_DODEFAULT;
     }
     CSavedDC saved(cd.hdc);
-    const HWND hTrackbar = cd.hdr.hwndFrom;
-    const LONG lStyle = GetWindowLongW(hTrackbar, GWL_STYLE);
-    const bool bEnabled = IsWindowEnabled(hTrackbar) != FALSE;
     switch (cd.dwItemSpec) {
     case TBCD_CHANNEL:
         DrawChannel(cd.hdc, hTrackbar, cd.rc, (lStyle & TBS_VERT) != 0, bEnabled, skin);

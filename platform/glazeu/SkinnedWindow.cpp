@@ -1,5 +1,6 @@
 #include "SkinnedWindow.h"
 
+#include "SharedGdi.h"
 #include "Skin.h"
 #include "SkinPaint.h"
 
@@ -19,6 +20,7 @@ struct CWindowSkin {
     INT_PTR m_hOwner;
     CSkin* m_pSkin;
     EKind m_eKind;
+    CControlState m_state;
 };
 
 // One subclass per window, whichever instance skinned it.
@@ -28,6 +30,11 @@ volatile LONG g_nActiveCalls = 0;
 // Asks a window of another thread to give its skin back; registered at the
 // first skin, since registering is not for DllMain.
 UINT g_uUnskinMessage = 0;
+
+// Counts the skins taken off windows, so that a procedure which ran other
+// code can tell cheaply whether the skin it started with may be gone:
+// looking it up again is a trip to the server under Wine.
+volatile LONG g_nDetached = 0;
 
 // Counts a call of our window procedure for as long as it runs.
 class CActiveCall
@@ -40,16 +47,20 @@ public:
 };
 
 CWindowSkin* SkinOf(HWND hWnd);
+CWindowSkin* SkinStillOn(HWND hWnd, CWindowSkin& w, LONG nDetachedBefore);
 bool IsClass(HWND hWnd, const wchar_t* pszClass);
 void Detach(HWND hWnd, CWindowSkin* p);
 void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w);
-void PaintNow(HWND hWnd);
+void ReadState(HWND hWnd, CControlState& state);
+void PaintNow(HWND hWnd, const CWindowSkin& w);
+void Validate(HWND hWnd);
+bool PaintsWhole(EKind eKind);
 bool PaintsItself(UINT uMsg, EKind eKind);
 bool HasBorder(HWND hWnd);
 HBRUSH OnCtlColor(UINT uMsg, HDC hdc, HWND hControl, const CSkin& skin);
 
 LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w);
-LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w);
+LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowSkin& w);
 
 // The window procedures: what a skinned dialog and a skinned control react
 // to. Everything else goes on to the window's own procedure unchanged.
@@ -94,9 +105,13 @@ LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWi
     return DefSubclassProc(hWnd, uMsg, wParam, lParam);
 }
 
-LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w)
+LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowSkin& w)
 {
     const EKind eKind = w.m_eKind;
+    const LONG nDetached = g_nDetached;
+    // Before the control sees it: a label repaints itself within WM_SETFONT.
+    if (uMsg == WM_SETFONT)
+        w.m_state.m_hFont = reinterpret_cast<HFONT>(wParam);
     if (uMsg == WM_ERASEBKGND && eKind != EKind::ComboBox)
         return 1;  // WM_PAINT covers all that is ours to cover
     if (uMsg == WM_NCPAINT && eKind == EKind::Static && HasBorder(hWnd)) {
@@ -106,13 +121,24 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CW
         }
         return 0;
     }
+    if (uMsg == WM_PAINT && PaintsWhole(eKind) && !HasBorder(hWnd)) {
+        // BeginPaint would first send WM_NCPAINT and WM_ERASEBKGND, each a
+        // trip through the subclass chain, for a frame it has not got and a
+        // background the skin covers anyway.
+        if (HDC hdc = GetDC(hWnd)) {
+            Paint(hWnd, hdc, w);
+            ReleaseDC(hWnd, hdc);
+        }
+        Validate(hWnd);
+        return 0;
+    }
     if (uMsg == WM_PAINT || uMsg == WM_PRINTCLIENT) {
         // A combo box paints itself first, into the same DC; then the skin goes over its edges.
         PAINTSTRUCT ps;
         HDC hdc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(hWnd, &ps);
         if (eKind == EKind::ComboBox)
             DefSubclassProc(hWnd, uMsg, reinterpret_cast<WPARAM>(hdc), lParam);
-        if (CWindowSkin* p = SkinOf(hWnd))
+        if (CWindowSkin* p = SkinStillOn(hWnd, w, nDetached))
             Paint(hWnd, hdc, *p);
         if (!wParam)
             EndPaint(hWnd, &ps);
@@ -120,10 +146,18 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CW
     }
     // While a button is held, it repaints only as the pointer crosses its edge.
     const bool bHeld = uMsg == WM_MOUSEMOVE && eKind == EKind::Button && GetCapture() == hWnd;
-    const LRESULT nBefore = bHeld ? SendMessageW(hWnd, BM_GETSTATE, 0, 0) : 0;
+    const LRESULT nBefore = bHeld ? DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) : 0;
     const LRESULT lr = DefSubclassProc(hWnd, uMsg, wParam, lParam);
-    if (PaintsItself(uMsg, eKind) || (bHeld && SendMessageW(hWnd, BM_GETSTATE, 0, 0) != nBefore))
-        PaintNow(hWnd);
+    const bool bRepaint =
+        PaintsItself(uMsg, eKind) || (bHeld && DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) != nBefore);
+    if (uMsg != WM_UPDATEUISTATE && !bRepaint)
+        return lr;
+    if (CWindowSkin* p = SkinStillOn(hWnd, w, nDetached)) {
+        if (uMsg == WM_UPDATEUISTATE)
+            ReadState(hWnd, p->m_state);
+        if (bRepaint)
+            PaintNow(hWnd, *p);
+    }
     return lr;
 }
 
@@ -155,6 +189,13 @@ CWindowSkin* SkinOf(HWND hWnd)
     return g_pfnGetWindowSubclass && g_pfnGetWindowSubclass(hWnd, SkinProc, kSubclassId, &dwRef)
                ? reinterpret_cast<CWindowSkin*>(dwRef)
                : nullptr;
+}
+
+// The window's skin after a call that could have run other code: w itself
+// while no skin has been taken off any window since.
+CWindowSkin* SkinStillOn(HWND hWnd, CWindowSkin& w, LONG nDetachedBefore)
+{
+    return g_nDetached == nDetachedBefore ? &w : SkinOf(hWnd);
 }
 
 // Class names compare without case and without a side-by-side version prefix.
@@ -212,8 +253,15 @@ bool Classify(HWND hWnd, EKind& eKind)
     return false;  // trackbars are drawn through their parent; edits and lists take WM_CTLCOLOR*
 }
 
+void ReadState(HWND hWnd, CControlState& state)
+{
+    state.m_hFont = reinterpret_cast<HFONT>(SendMessageW(hWnd, WM_GETFONT, 0, 0));
+    state.m_bHideAccel = (SendMessageW(hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
+}
+
 void Detach(HWND hWnd, CWindowSkin* p)
 {
+    InterlockedIncrement(&g_nDetached);
     RemoveWindowSubclass(hWnd, SkinProc, kSubclassId);
     p->m_pSkin->Release();
     delete p;
@@ -221,7 +269,11 @@ void Detach(HWND hWnd, CWindowSkin* p)
 
 bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
 {
-    if (CWindowSkin* p = SkinOf(hWnd)) {
+    // A window still running its class's procedure has no subclass at all,
+    // so ours need not be looked for.
+    const bool bSubclassed =
+        static_cast<ULONG_PTR>(GetWindowLongPtrW(hWnd, GWLP_WNDPROC)) != GetClassLongPtrW(hWnd, GCLP_WNDPROC);
+    if (CWindowSkin* p = bSubclassed ? SkinOf(hWnd) : nullptr) {
         if (p->m_hOwner != hOwner) {
             ForgetWindow(p->m_hOwner, hWnd);
             p->m_hOwner = hOwner;
@@ -231,9 +283,12 @@ bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWN
         p->m_pSkin->Release();
         p->m_pSkin = &skin;
         p->m_eKind = eKind;
+        ReadState(hWnd, p->m_state);
         return true;
     }
-    CWindowSkin* p = new (std::nothrow) CWindowSkin{hOwner, &skin, eKind};
+    CWindowSkin* p = new (std::nothrow) CWindowSkin{hOwner, &skin, eKind, {}};
+    if (p)
+        ReadState(hWnd, p->m_state);
     if (!p || !SetWindowSubclass(hWnd, SkinProc, kSubclassId, reinterpret_cast<DWORD_PTR>(p))) {
         delete p;
         return false;
@@ -243,56 +298,72 @@ bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWN
     return true;
 }
 
-void PaintDirect(HWND hWnd, HDC hdc, const CWindowSkin& w)
+void PaintDirect(HWND hWnd, HDC hdc, const CWindowSkin& w, const CControlState& state)
 {
     switch (w.m_eKind) {
-    case EKind::Button: PaintButton(hWnd, hdc, *w.m_pSkin); break;
-    case EKind::Static: PaintStatic(hWnd, hdc, *w.m_pSkin); break;
-    case EKind::GroupBox: PaintGroupBox(hWnd, hdc, *w.m_pSkin); break;
+    case EKind::Button: PaintButton(hWnd, hdc, *w.m_pSkin, state); break;
+    case EKind::Static: PaintStatic(hWnd, hdc, *w.m_pSkin, state); break;
+    case EKind::GroupBox: PaintGroupBox(hWnd, hdc, *w.m_pSkin, state); break;
     case EKind::ComboBox: PaintComboFrame(hWnd, hdc, *w.m_pSkin); break;
     case EKind::Dialog: break;
     }
 }
 
 // Buttons and labels are painted off screen and copied in one go, so a
-// repaint never flickers. A group box covers only its frame and a combo box
-// only its edges: copying their whole rectangle would wipe what lies inside.
+// repaint never flickers; a group box or a combo box is painted in place,
+// since copying its whole rectangle would wipe what lies inside. Only from
+// within the window's own subclass procedure, where a button's state can be
+// asked past the skin's subclass.
 void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w)
 {
+    CControlState state = w.m_state;
+    if (w.m_eKind == EKind::Button)
+        state.m_uButtonState = static_cast<UINT>(DefSubclassProc(hWnd, BM_GETSTATE, 0, 0));
     RECT rc;
     GetClientRect(hWnd, &rc);
-    HDC hdcMem = nullptr;
-    HBITMAP hbm = nullptr;
-    if ((w.m_eKind == EKind::Button || w.m_eKind == EKind::Static) && !IsRectEmpty(&rc) &&
-        (hdcMem = CreateCompatibleDC(hdc)) != nullptr)
-        hbm = CreateCompatibleBitmap(hdc, rc.right, rc.bottom);
-    if (!hbm) {
-        if (hdcMem)
-            DeleteDC(hdcMem);
-        PaintDirect(hWnd, hdc, w);
+    const bool bWhole = PaintsWhole(w.m_eKind);
+    const COffscreen offscreen(bWhole ? rc.right : 0, bWhole ? rc.bottom : 0);
+    if (!offscreen.Dc()) {
+        PaintDirect(hWnd, hdc, w, state);
         return;
     }
-    HGDIOBJ hOld = SelectObject(hdcMem, hbm);
-    PaintDirect(hWnd, hdcMem, w);
-    BitBlt(hdc, 0, 0, rc.right, rc.bottom, hdcMem, 0, 0, SRCCOPY);
-    SelectObject(hdcMem, hOld);
-    DeleteObject(hbm);
-    DeleteDC(hdcMem);
+    PaintDirect(hWnd, offscreen.Dc(), w, state);
+    BitBlt(hdc, 0, 0, rc.right, rc.bottom, offscreen.Dc(), 0, 0, SRCCOPY);
 }
 
-void PaintNow(HWND hWnd)
+void PaintNow(HWND hWnd, const CWindowSkin& w)
 {
-    CWindowSkin* p = IsWindowVisible(hWnd) ? SkinOf(hWnd) : nullptr;
-    if (!p)
+    if (!IsWindowVisible(hWnd))
         return;
+    // What the control invalidated on the way is painted now: a WM_PAINT
+    // would only paint it again. A combo box paints its own inside, and a
+    // border is painted apart from the client area.
+    const bool bValidate = w.m_eKind != EKind::ComboBox && !HasBorder(hWnd);
     if (HDC hdc = GetDC(hWnd)) {
-        Paint(hWnd, hdc, *p);
+        Paint(hWnd, hdc, w);
         ReleaseDC(hWnd, hdc);
     }
+    if (bValidate)
+        Validate(hWnd);
+}
+
+// For a window without a frame whose client area the skin has just painted:
+// nothing is left to erase or to paint, in it or around it.
+void Validate(HWND hWnd)
+{
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_VALIDATE | RDW_NOFRAME);
+}
+
+// Buttons and labels: a group box has only its frame and caption to paint,
+// a combo box only its edges.
+bool PaintsWhole(EKind eKind)
+{
+    return eKind == EKind::Button || eKind == EKind::Static;
 }
 
 // Messages after which a control may have drawn itself straight onto the
 // screen rather than through WM_PAINT: the skin paints over at once.
+// WM_SETFONT is not one: controls only invalidate for it.
 bool PaintsItself(UINT uMsg, EKind eKind)
 {
     switch (uMsg) {
@@ -300,7 +371,6 @@ bool PaintsItself(UINT uMsg, EKind eKind)
     case WM_ENABLE:
     case WM_SETFOCUS:
     case WM_KILLFOCUS:
-    case WM_SETFONT:
     case WM_UPDATEUISTATE:
     case WM_SYSCOLORCHANGE:
     case WM_LBUTTONDOWN:
@@ -363,7 +433,10 @@ int SkinDialog(HWND hDlg, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
         if (Classify(h, eKind) && Attach(h, eKind, skin, hOwner, added))
             ++n;
     }
-    RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+    // A dialog skinned before it is shown (in WM_INITDIALOG, as the plug-in
+    // does) is painted whole when it is shown.
+    if (IsWindowVisible(hDlg))
+        RedrawWindow(hDlg, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
     return n;
 }
 

@@ -258,9 +258,14 @@ RECT RectIn(HWND hParent, HWND hChild)
     return rc;
 }
 
-bool SaveScreenshot(HWND hWnd, const std::wstring& path)
+std::vector<BYTE> ClientImage(HWND hWnd)
 {
     RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return ShownImage(hWnd);
+}
+
+std::vector<BYTE> ShownImage(HWND hWnd)
+{
     RECT rc;
     GetClientRect(hWnd, &rc);
     BITMAPINFOHEADER bih = {};
@@ -274,24 +279,32 @@ bool SaveScreenshot(HWND hWnd, const std::wstring& path)
     HBITMAP hbm = CreateDIBSection(hdc, reinterpret_cast<BITMAPINFO*>(&bih), DIB_RGB_COLORS, &pBits, nullptr, 0);
     HDC hdcMem = CreateCompatibleDC(hdc);
     HGDIOBJ hOld = SelectObject(hdcMem, hbm);
+    std::vector<BYTE> image;
     // Under Wine a copy from the window DC reads back children too; PrintWindow would not.
-    bool bOk = hbm && BitBlt(hdcMem, 0, 0, rc.right, rc.bottom, hdc, 0, 0, SRCCOPY);
-    GdiFlush();
-    if (bOk) {
+    if (hbm && BitBlt(hdcMem, 0, 0, rc.right, rc.bottom, hdc, 0, 0, SRCCOPY)) {
+        GdiFlush();
         const DWORD cbBits = (static_cast<DWORD>(rc.right) * 3 + 3) / 4 * 4 * static_cast<DWORD>(rc.bottom);
-        BITMAPFILEHEADER bfh = {0x4D42, static_cast<DWORD>(sizeof(bfh) + sizeof(bih) + cbBits), 0, 0,
-                                sizeof(bfh) + sizeof(bih)};
-        std::vector<BYTE> file(reinterpret_cast<BYTE*>(&bfh), reinterpret_cast<BYTE*>(&bfh) + sizeof(bfh));
-        file.insert(file.end(), reinterpret_cast<BYTE*>(&bih), reinterpret_cast<BYTE*>(&bih) + sizeof(bih));
-        file.insert(file.end(), static_cast<BYTE*>(pBits), static_cast<BYTE*>(pBits) + cbBits);
-        bOk = kvtest::WriteFileBytes(path, file.data(), file.size());
+        image.assign(reinterpret_cast<BYTE*>(&bih), reinterpret_cast<BYTE*>(&bih) + sizeof(bih));
+        image.insert(image.end(), static_cast<BYTE*>(pBits), static_cast<BYTE*>(pBits) + cbBits);
     }
     SelectObject(hdcMem, hOld);
     DeleteDC(hdcMem);
     if (hbm)
         DeleteObject(hbm);
     ReleaseDC(hWnd, hdc);
-    return bOk;
+    return image;
+}
+
+bool SaveScreenshot(HWND hWnd, const std::wstring& path)
+{
+    const std::vector<BYTE> image = ClientImage(hWnd);
+    if (image.empty())
+        return false;
+    BITMAPFILEHEADER bfh = {0x4D42, static_cast<DWORD>(sizeof(bfh) + image.size()), 0, 0,
+                            sizeof(bfh) + sizeof(BITMAPINFOHEADER)};
+    std::vector<BYTE> file(reinterpret_cast<BYTE*>(&bfh), reinterpret_cast<BYTE*>(&bfh) + sizeof(bfh));
+    file.insert(file.end(), image.begin(), image.end());
+    return kvtest::WriteFileBytes(path, file.data(), file.size());
 }
 
 std::vector<HGDIOBJ> GdiObjects()

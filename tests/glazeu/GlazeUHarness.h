@@ -76,6 +76,11 @@ COLORREF BrushColor(HBRUSH hbr);
 COLORREF DialogBrushColor(HWND hDlg);
 RECT RectIn(HWND hParent, HWND hChild);
 
+// The window's client area as shown now, children included: a 24-bit DIB,
+// its header first; empty on failure.
+std::vector<BYTE> ShownImage(HWND hWnd);
+// The same once everything has been painted afresh.
+std::vector<BYTE> ClientImage(HWND hWnd);
 // Saves the window's client area, children included, as a 24-bit BMP.
 bool SaveScreenshot(HWND hWnd, const std::wstring& path);
 

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 
 using namespace glazeutest;
@@ -37,6 +38,36 @@ void UseThePage(HWND hPage)
     SetFocus(GetDlgItem(hPage, IDC_SLD_EQ_BAND_1));
     RedrawWindow(hPage, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
     kvtest::PumpUntilIdle(100);
+}
+
+// The process's GDI objects of the kinds the library makes for itself.
+struct CGdiCounts {
+    int m_nBrushes = 0, m_nFonts = 0, m_nMemoryDcs = 0, m_nBitmaps = 0;
+    bool operator==(const CGdiCounts& o) const
+    {
+        return m_nBrushes == o.m_nBrushes && m_nFonts == o.m_nFonts && m_nMemoryDcs == o.m_nMemoryDcs &&
+               m_nBitmaps == o.m_nBitmaps;
+    }
+};
+
+std::ostream& operator<<(std::ostream& os, const CGdiCounts& c)
+{
+    return os << c.m_nBrushes << " brushes, " << c.m_nFonts << " fonts, " << c.m_nMemoryDcs << " memory DCs, "
+              << c.m_nBitmaps << " bitmaps";
+}
+
+CGdiCounts CountGdiObjects()
+{
+    CGdiCounts c;
+    for (HGDIOBJ h : GdiObjects()) {
+        switch (GetObjectType(h)) {
+        case OBJ_BRUSH: ++c.m_nBrushes; break;
+        case OBJ_FONT: ++c.m_nFonts; break;
+        case OBJ_MEMDC: ++c.m_nMemoryDcs; break;
+        case OBJ_BITMAP: ++c.m_nBitmaps; break;
+        }
+    }
+    return c;
 }
 
 } // namespace
@@ -115,6 +146,83 @@ TEST(Lifetime, WindowSkinnedTwiceHasOneSkin)
     EXPECT_EQ(WindowProcs(hPage), procs);
     EXPECT_EQ(DialogBrushColor(hPage), GetSysColor(COLOR_3DFACE));
     UseThePage(hPage);
+    DestroyWindow(hPage);
+}
+
+// Skins made from the same file share their brushes and fonts, whichever
+// instance made them, and all windows share one off-screen bitmap; the last
+// skin to go gives them back while the library stays loaded.
+TEST(Lifetime, SkinsMadeAlikeShareTheirGdiObjects)
+{
+    const std::wstring path = BinFile(L"KVEffect_125.bff");
+    HWND hPageA = CreateSampleDialog(Host()), hPageB = CreateSampleDialog(Host());
+    CGlazeU lib;
+    {
+        // A first round fills caches of the system's own.
+        const INT_PTR hHook = lib.Create();
+        ASSERT_GT(lib.Skin(hHook, hPageA, "IDD_DLG_EQ.INI", path), 1);
+        PixelAt(hPageA, 1, 1);
+        lib.Destroy(hHook);
+    }
+    kvtest::PumpUntilIdle(100);
+    const CGdiCounts none = CountGdiObjects();
+
+    const INT_PTR hA = lib.Create(), hB = lib.Create();
+    ASSERT_GT(lib.Skin(hA, hPageA, "IDD_DLG_EQ.INI", path), 1);
+    PixelAt(hPageA, 1, 1);
+    const CGdiCounts one = CountGdiObjects();
+    EXPECT_GT(one.m_nBrushes, none.m_nBrushes);
+    EXPECT_GT(one.m_nFonts, none.m_nFonts);
+    EXPECT_GT(one.m_nMemoryDcs, none.m_nMemoryDcs);
+    ASSERT_GT(lib.Skin(hB, hPageB, "IDD_DLG_EQ.INI", path), 1);
+    PixelAt(hPageB, 1, 1);
+    EXPECT_EQ(CountGdiObjects(), one) << "a second page skinned alike";
+
+    // B's page still wears the objects A's page made first.
+    EXPECT_EQ(lib.Destroy(hA), 1);
+    EXPECT_EQ(CountGdiObjects(), one) << "with B's page still skinned";
+    EXPECT_EQ(DialogBrushColor(hPageB), PixelAt(hPageB, 1, 1));
+    EXPECT_EQ(lib.Destroy(hB), 1);
+    kvtest::PumpUntilIdle(100);
+    EXPECT_EQ(CountGdiObjects(), none) << "with no skin left";
+    DestroyWindow(hPageA);
+    DestroyWindow(hPageB);
+}
+
+// The plug-in ends a pop-up's instance from the click on its OK button, so
+// the skin comes off the button while the button's own messages are still
+// under way: what is left of them must not paint with the skin that went.
+TEST(Lifetime, SkinEndedFromWithinAClick)
+{
+    HWND hPage = CreateSampleDialog(Host());
+    HWND hOk = GetDlgItem(hPage, IDOK);
+    CGlazeU lib;
+    // Another instance stays, so the library need not keep itself loaded.
+    const INT_PTR hOther = lib.Create();
+    struct CEnd {
+        const CGlazeU* m_pLib;
+        INT_PTR m_hHook;
+    } end = {&lib, lib.Create()};
+    ASSERT_GT(lib.Skin(end.m_hHook, hPage, "IDD_DLG_EQ.INI", BinFile(L"KVEffect.bff")), 1);
+    const SUBCLASSPROC pfnEndOnOk = [](HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                       DWORD_PTR dwRef) -> LRESULT {
+        if (uMsg == WM_COMMAND && wParam == MAKEWPARAM(IDOK, BN_CLICKED)) {
+            const CEnd* p = reinterpret_cast<const CEnd*>(dwRef);
+            p->m_pLib->PrepareRelease(p->m_hHook);
+            p->m_pLib->Destroy(p->m_hHook);
+        }
+        return DefSubclassProc(hWnd, uMsg, wParam, lParam);
+    };
+    ASSERT_TRUE(SetWindowSubclass(hPage, pfnEndOnOk, 1, reinterpret_cast<DWORD_PTR>(&end)));
+    kvtest::PumpUntilIdle(100);
+    SendMessageW(hOk, BM_CLICK, 0, 0);
+    kvtest::PumpUntilIdle(100);
+    const std::vector<BYTE> shown = ShownImage(hOk);
+    EXPECT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == ClientImage(hOk)) << "the button as the platform paints it";
+    EXPECT_EQ(DialogBrushColor(hPage), GetSysColor(COLOR_3DFACE));
+    RemoveWindowSubclass(hPage, pfnEndOnOk, 1);
+    EXPECT_EQ(lib.Destroy(hOther), 1);
     DestroyWindow(hPage);
 }
 

@@ -108,6 +108,102 @@ TEST(Skin, PaintsEachRoleInTheFilesColours)
     DestroyWindow(hMain);
 }
 
+// What the plug-in changes on a page that is shown is on the screen just as
+// a fresh paint of the page would put it there, with nothing of the
+// platform's look left over and nothing left unpainted.
+TEST(Skin, ChangesWhileShownLookAsIfPaintedAfresh)
+{
+    HWND hPage = CreateSampleDialog(Host());
+    CGlazeU lib;
+    const INT_PTR hHook = lib.Create();
+    ASSERT_GT(lib.Skin(hHook, hPage, "Test.INI", WriteSkinFile(kTestSkin)), 1);
+    kvtest::PumpUntilIdle(100);
+    SetDlgItemTextW(hPage, IDC_STC_SURROUND_MODE, L"Speakers");
+    SetDlgItemTextW(hPage, IDC_BTN_EQ_PRESET_SAVE, L"Store...");
+    EnableWindow(GetDlgItem(hPage, IDC_BTN_EQ_PRESET_DEL), TRUE);
+    EnableWindow(GetDlgItem(hPage, IDC_RAD_RVX_PRESET_2), TRUE);
+    CheckDlgButton(hPage, IDC_CHK_DETAIL_RESTORE, BST_UNCHECKED);
+    CheckRadioButton(hPage, IDC_RAD_RVX_NO_PRESET, IDC_RAD_RVX_PRESET_2, IDC_RAD_RVX_PRESET_1);
+    SendDlgItemMessageW(hPage, IDC_CHK_EQ_ENABLE, BM_CLICK, 0, 0);
+    SendDlgItemMessageW(hPage, IDC_CMB_SURROUND_MODE, CB_SETCURSEL, 0, 0);
+    SendDlgItemMessageW(hPage, IDC_SLD_EQ_BAND_1, TBM_SETPOS, TRUE, 2);
+    SetFocus(GetDlgItem(hPage, IDOK));
+    SendDlgItemMessageW(hPage, IDOK, WM_SETFONT, SendDlgItemMessageW(hPage, IDC_GRP_DETAIL, WM_GETFONT, 0, 0), TRUE);
+    kvtest::PumpUntilIdle(100);
+    const std::vector<BYTE> shown = ShownImage(hPage);
+    EXPECT_FALSE(shown.empty());
+    EXPECT_TRUE(shown == ClientImage(hPage));
+    lib.Destroy(hHook);
+    DestroyWindow(hPage);
+}
+
+// A trackbar shows where the keyboard is, and its thumb shows while it is
+// held, as the platform's trackbar does.
+TEST(Skin, TrackbarShowsFocusAndAHeldThumb)
+{
+    const std::wstring path = WriteSkinFile(kTestSkin);
+    HWND hPage = CreateSampleDialog(Host());
+    CGlazeU lib;
+    const INT_PTR hHook = lib.Create();
+    ASSERT_GT(lib.Skin(hHook, hPage, "Test.INI", path), 1);
+    HWND hSlider = GetDlgItem(hPage, IDC_SLD_DETAIL_RESTORE);
+    RECT rc;
+    GetClientRect(hSlider, &rc);
+    const auto edgeMarked = [&] {
+        for (int x = 0; x < 8; ++x) {
+            if (PixelAt(hSlider, x, 0) != kBackground || PixelAt(hSlider, x, rc.bottom - 1) != kBackground)
+                return true;
+        }
+        return false;
+    };
+    EXPECT_FALSE(edgeMarked());
+    SetFocus(hSlider);
+    EXPECT_TRUE(edgeMarked());
+    SetFocus(GetDlgItem(hPage, IDC_CHK_EQ_ENABLE));
+    EXPECT_FALSE(edgeMarked());
+
+    RECT rcThumb = {};
+    SendMessageW(hSlider, TBM_GETTHUMBRECT, 0, reinterpret_cast<LPARAM>(&rcThumb));
+    const int x = (rcThumb.left + rcThumb.right) / 2, y = (rcThumb.top + rcThumb.bottom) / 2;
+    EXPECT_EQ(PixelAt(hSlider, x, y), kAccent);
+    SendMessageW(hSlider, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    EXPECT_NE(PixelAt(hSlider, x, y), kAccent) << "held";
+    SendMessageW(hSlider, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    EXPECT_EQ(PixelAt(hSlider, x, y), kAccent) << "let go";
+    lib.Destroy(hHook);
+    DestroyWindow(hPage);
+}
+
+// The plug-in moves the bold font to the current page's button after the
+// window is skinned: it shows exactly as if it had been there from the start.
+TEST(Skin, FollowsFontsSetLater)
+{
+    HWND hEarly = CreateMainDialog(Host()), hLate = CreateMainDialog(Host());
+    SetWindowPos(hLate, nullptr, 0, 420, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    const auto moveBold = [](HWND hDlg) {
+        const LRESULT hBold = SendDlgItemMessageW(hDlg, IDC_BTN_PAGE_QFX, WM_GETFONT, 0, 0);
+        const LRESULT hNormal = SendDlgItemMessageW(hDlg, IDC_BTN_PAGE_EQ, WM_GETFONT, 0, 0);
+        SendDlgItemMessageW(hDlg, IDC_BTN_PAGE_EQ, WM_SETFONT, hBold, TRUE);
+        SendDlgItemMessageW(hDlg, IDC_BTN_PAGE_QFX, WM_SETFONT, hNormal, TRUE);
+    };
+    moveBold(hEarly);
+    CGlazeU lib;
+    const INT_PTR hHook = lib.Create();
+    for (HWND h : {hEarly, hLate})
+        ASSERT_GT(lib.Skin(hHook, h, "IDD_MAINEFFECTS_DLG.INI", BinFile(L"KVEffect.bff")), 1);
+    const auto sameImage = [&](int nId) {
+        return ClientImage(GetDlgItem(hEarly, nId)) == ClientImage(GetDlgItem(hLate, nId));
+    };
+    EXPECT_FALSE(sameImage(IDC_BTN_PAGE_QFX));
+    EXPECT_FALSE(sameImage(IDC_BTN_PAGE_EQ));
+    moveBold(hLate);
+    EXPECT_TRUE(sameImage(IDC_BTN_PAGE_QFX));
+    EXPECT_TRUE(sameImage(IDC_BTN_PAGE_EQ));
+    lib.Destroy(hHook);
+    DestroyWindow(hEarly);
+    DestroyWindow(hLate);
+}
+
 TEST(Skin, ChangesNoWindowsPlaceStyleOrBehaviour)
 {
     HWND hPage = CreateSampleDialog(Host());
