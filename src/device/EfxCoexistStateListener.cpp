@@ -56,15 +56,32 @@ bool CoexistKeyExists(ULONGLONG dwVendorID)
     return CHklmKey(CoexistKeyPath(dwVendorID).c_str(), KEY_NOTIFY).IsOpen();
 }
 
-LSTATUS ReadTechnology(ULONGLONG dwVendorID, DWORD* pdwTechnology)
+LSTATUS ReadCoexistDword(ULONGLONG dwVendorID, const wchar_t* pszValue, DWORD* pdwValue)
 {
     CHklmKey base(CoexistBaseKey(dwVendorID), KEY_READ);
     if (!base.IsOpen())
         return base.Status();
     DWORD dw = 0, cb = sizeof(dw);
-    LSTATUS st = RegGetValueW(base.Get(), kCoexistSubKey, L"Technology", RRF_RT_REG_DWORD, nullptr, &dw, &cb);
+    LSTATUS st = RegGetValueW(base.Get(), kCoexistSubKey, pszValue, RRF_RT_REG_DWORD, nullptr, &dw, &cb);
     if (st == ERROR_SUCCESS)
-        *pdwTechnology = dw;
+        *pdwValue = dw;
+    return st;
+}
+
+LSTATUS ReadTechnology(ULONGLONG dwVendorID, DWORD* pdwTechnology)
+{
+    return ReadCoexistDword(dwVendorID, L"Technology", pdwTechnology);
+}
+
+LSTATUS WriteCoexistDword(ULONGLONG dwVendorID, const wchar_t* pszValue, DWORD dwValue)
+{
+    HKEY hKey = nullptr;
+    LSTATUS st = RegCreateKeyExW(HKEY_LOCAL_MACHINE, CoexistKeyPath(dwVendorID).c_str(), 0, nullptr, 0,
+                                 KEY_SET_VALUE | k64, nullptr, &hKey, nullptr);
+    if (st != ERROR_SUCCESS)
+        return st;
+    st = RegSetValueExW(hKey, pszValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dwValue), sizeof(dwValue));
+    RegCloseKey(hKey);
     return st;
 }
 

@@ -21,6 +21,10 @@ std::wstring CoexistKeyPath(ULONGLONG dwVendorID);
 bool CoexistKeyExists(ULONGLONG dwVendorID);
 // Reads "Technology" through the base key; the registry's result code.
 LSTATUS ReadTechnology(ULONGLONG dwVendorID, DWORD* pdwTechnology);
+// Any DWORD of base\ALCoexist, read through the base key; written to the
+// key itself, created when missing.
+LSTATUS ReadCoexistDword(ULONGLONG dwVendorID, const wchar_t* pszValue, DWORD* pdwValue);
+LSTATUS WriteCoexistDword(ULONGLONG dwVendorID, const wchar_t* pszValue, DWORD dwValue);
 
 class CEfxCoexistStateListener
 {

@@ -8,29 +8,6 @@
 
 #include <algorithm>
 
-namespace {
-
-// Scope-bound key, so every path closes what it opened.
-class CScopedKey
-{
-public:
-    CScopedKey() = default;
-    ~CScopedKey()
-    {
-        if (m_hKey)
-            RegCloseKey(m_hKey);
-    }
-    CScopedKey(const CScopedKey&) = delete;
-    CScopedKey& operator=(const CScopedKey&) = delete;
-    HKEY* Put() { return &m_hKey; }
-    HKEY Get() const { return m_hKey; }
-
-private:
-    HKEY m_hKey = nullptr;
-};
-
-} // namespace
-
 CMasterOnOffPopUpDlg::CMasterOnOffPopUpDlg(ULONGLONG dwVendorID, int nMode)
     : CDialog(IDD_DIALOG_MESSAGEBOX), m_nMode(nMode), m_dwVendorID(dwVendorID)
 {
@@ -52,18 +29,8 @@ void CMasterOnOffPopUpDlg::GetPopupStatusFromReg()
 {
     DWORD dwResult = 0;
     // Without the coexistence key the pop-up is never disabled.
-    CScopedKey coexist;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, CoexistKeyPath(m_dwVendorID).c_str(), 0, KEY_NOTIFY | KEY_WOW64_64KEY,
-                      coexist.Put()) == ERROR_SUCCESS) {
-        CScopedKey base;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, CoexistBaseKey(m_dwVendorID), 0, KEY_READ | KEY_WOW64_64KEY,
-                          base.Put()) == ERROR_SUCCESS) {
-            DWORD dw = 0, cb = sizeof(dw);
-            if (RegGetValueW(base.Get(), kCoexistSubKey, L"DisablePopUp", RRF_RT_REG_DWORD, nullptr, &dw, &cb) ==
-                ERROR_SUCCESS)
-                dwResult = dw;
-        }
-    }
+    if (CoexistKeyExists(m_dwVendorID))
+        ReadCoexistDword(m_dwVendorID, L"DisablePopUp", &dwResult);
     KVTRACE(L"\n CMasterOnOffPopUpDlg::GetPopupStatusFromReg(), bDisablePopup 0x%x", static_cast<unsigned>(dwResult));
     m_bDisablePopUp = static_cast<int>(dwResult);
 }
@@ -71,12 +38,7 @@ void CMasterOnOffPopUpDlg::GetPopupStatusFromReg()
 void CMasterOnOffPopUpDlg::SavePopupStatusToReg()
 {
     m_bDisablePopUp = m_chkDisablePopUp.GetCheck() == BST_CHECKED ? 1 : 0;
-    CScopedKey key;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, CoexistKeyPath(m_dwVendorID).c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.Put(), nullptr) != ERROR_SUCCESS)
-        return;
-    const DWORD dw = static_cast<DWORD>(m_bDisablePopUp);
-    RegSetValueExW(key.Get(), L"DisablePopUp", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dw), sizeof(dw));
+    WriteCoexistDword(m_dwVendorID, L"DisablePopUp", static_cast<DWORD>(m_bDisablePopUp));
 }
 
 BOOL CMasterOnOffPopUpDlg::OnInitDialog()
