@@ -1,6 +1,7 @@
 // GlazeU.DLL, the skinning library. Each of the plug-in's dialogs loads it,
 // creates a hook instance, has itself skinned from a section of a .bff file,
 // and at the end ends the instance and frees the library; see CallHookWnd.
+#include "ExclusiveLock.h"
 #include "Skin.h"
 #include "SkinFile.h"
 #include "SkinnedWindow.h"
@@ -27,15 +28,6 @@ struct CInstance {
 SRWLOCK g_lock = SRWLOCK_INIT;
 std::vector<CInstance*> g_instances;
 INT_PTR g_hNextHandle = 0;
-
-class CRegistryLock
-{
-public:
-    CRegistryLock() { AcquireSRWLockExclusive(&g_lock); }
-    ~CRegistryLock() { ReleaseSRWLockExclusive(&g_lock); }
-    CRegistryLock(const CRegistryLock&) = delete;
-    CRegistryLock& operator=(const CRegistryLock&) = delete;
-};
 
 // Under the lock.
 std::vector<CInstance*>::iterator Find(INT_PTR hHook)
@@ -67,7 +59,7 @@ INT_PTR Create()
     CInstance* p = new (std::nothrow) CInstance;
     if (!p)
         return 0;
-    CRegistryLock lock;
+    CExclusiveLock lock(g_lock);
     if (!g_hNextHandle) {
         LARGE_INTEGER t = {};
         QueryPerformanceCounter(&t);
@@ -82,7 +74,7 @@ INT_PTR Create()
 INT_PTR Skin(INT_PTR hHook, HWND hWnd, const char* pszSection, const wchar_t* pszPath)
 {
     {
-        CRegistryLock lock;
+        CExclusiveLock lock(g_lock);
         if (Find(hHook) == g_instances.end())
             return 0;
     }
@@ -96,7 +88,7 @@ INT_PTR Skin(INT_PTR hHook, HWND hWnd, const char* pszSection, const wchar_t* ps
     const int n = SkinDialog(hWnd, *pSkin, hHook, added);
     pSkin->Release();  // the windows hold their own references
     {
-        CRegistryLock lock;
+        CExclusiveLock lock(g_lock);
         auto it = Find(hHook);
         if (it != g_instances.end()) {
             (*it)->m_windows.insert((*it)->m_windows.end(), added.begin(), added.end());
@@ -114,7 +106,7 @@ INT_PTR PrepareRelease(INT_PTR hHook)
 {
     std::vector<HWND> windows;
     {
-        CRegistryLock lock;
+        CExclusiveLock lock(g_lock);
         auto it = Find(hHook);
         if (it == g_instances.end())
             return 0;
@@ -131,7 +123,7 @@ INT_PTR Destroy(INT_PTR hHook)
     CInstance* p;
     bool bLast;
     {
-        CRegistryLock lock;
+        CExclusiveLock lock(g_lock);
         auto it = Find(hHook);
         if (it == g_instances.end())
             return 0;
@@ -155,7 +147,7 @@ void EndAllInstances()
 {
     std::vector<CInstance*> instances;
     {
-        CRegistryLock lock;
+        CExclusiveLock lock(g_lock);
         instances.swap(g_instances);
     }
     for (CInstance* p : instances) {
@@ -168,7 +160,7 @@ void EndAllInstances()
 
 void ForgetWindow(INT_PTR hOwner, HWND hWnd)
 {
-    CRegistryLock lock;
+    CExclusiveLock lock(g_lock);
     auto it = Find(hOwner);
     if (it != g_instances.end())
         std::erase((*it)->m_windows, hWnd);

@@ -1,5 +1,7 @@
 #include "SharedGdi.h"
 
+#include "ExclusiveLock.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -30,15 +32,6 @@ HBITMAP g_hbmOffscreen = nullptr;
 HGDIOBJ g_hbmOriginal = nullptr;
 int g_cxOffscreen = 0, g_cyOffscreen = 0;
 bool g_bOffscreenBusy = false;
-
-class CSharedLock
-{
-public:
-    CSharedLock() { AcquireSRWLockExclusive(&g_lock); }
-    ~CSharedLock() { ReleaseSRWLockExclusive(&g_lock); }
-    CSharedLock(const CSharedLock&) = delete;
-    CSharedLock& operator=(const CSharedLock&) = delete;
-};
 
 // Under the lock.
 void FreeOffscreen()
@@ -91,7 +84,7 @@ HGDIOBJ Make(const CShared& k)
 
 HGDIOBJ Acquire(CShared key)
 {
-    CSharedLock lock;
+    CExclusiveLock lock(g_lock);
     auto it = std::find_if(g_objects.begin(), g_objects.end(), [&](const CShared& o) { return o.IsMadeLike(key); });
     if (it != g_objects.end()) {
         ++it->m_nRefs;
@@ -129,7 +122,7 @@ void ReleaseShared(HGDIOBJ h)
 {
     if (!h)
         return;
-    CSharedLock lock;
+    CExclusiveLock lock(g_lock);
     auto it = std::find_if(g_objects.begin(), g_objects.end(), [h](const CShared& o) { return o.m_h == h; });
     if (it == g_objects.end() || --it->m_nRefs > 0)
         return;
@@ -141,7 +134,7 @@ void ReleaseShared(HGDIOBJ h)
 
 COffscreen::COffscreen(int cx, int cy)
 {
-    CSharedLock lock;
+    CExclusiveLock lock(g_lock);
     if (g_bOffscreenBusy || g_objects.empty() || cx <= 0 || cy <= 0 || !MakeOffscreen(cx, cy))
         return;
     g_bOffscreenBusy = true;
@@ -152,7 +145,7 @@ COffscreen::~COffscreen()
 {
     if (!m_hdc)
         return;
-    CSharedLock lock;
+    CExclusiveLock lock(g_lock);
     g_bOffscreenBusy = false;
     if (g_objects.empty())
         FreeOffscreen();

@@ -304,8 +304,6 @@ void DrawChannel(HDC hdc, HWND hTrackbar, RECT rc, bool bVertical, bool bEnabled
     }
 }
 
-// The tics where the trackbar itself puts them: both ends and every tic it
-// holds, on the sides its style names.
 RECT ChannelRect(HWND hTrackbar, bool bVertical)
 {
     RECT rc = {};
@@ -316,6 +314,8 @@ RECT ChannelRect(HWND hTrackbar, bool bVertical)
     return rc;
 }
 
+// The tics where the trackbar itself puts them: both ends and every tic it
+// holds, on the sides its style names.
 void DrawTics(HDC hdc, HWND hTrackbar, LONG lStyle, bool bEnabled, const CSkinColors& c)
 {
     const bool bVertical = (lStyle & TBS_VERT) != 0;

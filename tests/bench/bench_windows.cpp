@@ -5,7 +5,9 @@
 //    templates 9, 10 and 11 (the window, its master switch and its first page);
 //  - the same with no other window, so the session opens and closes too;
 //  - a page switch, against destroying one bare page and creating the next
-//    from the same templates.
+//    from the same templates;
+//  - painting alone: the equalizer page, the busiest, repainted whole as it
+//    is shown, against a bare dialog from its template (14).
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
@@ -149,6 +151,25 @@ int wmain()
         [] {});
     destroyBare();
     Line("page switch", fSwitch, "bare page destroy and create", fBareSwitch);
+
+    const auto repaint = [](HWND h) {
+        return [h] { RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW); };
+    };
+    hMain = pfnInit(hHost, 1, &rc, 0);
+    SendMessageW(GetDlgItem(hMain, 1005), BM_CLICK, 0, 0);
+    Pump();
+    HWND hEqualizer = nullptr;  // the page holding the first band's slider
+    for (HWND h = GetWindow(hMain, GW_CHILD); h && !hEqualizer; h = GetWindow(h, GW_HWNDNEXT))
+        hEqualizer = GetDlgItem(h, 1110) ? h : nullptr;
+    const double fRepaint = hEqualizer ? Time(repaint(hEqualizer), [] {}) : 0.0;
+    pfnUninit(hMain);
+    makeBare({14});
+    const double fBareRepaint = Time(repaint(bare.front()), [] {});
+    destroyBare();
+    if (hEqualizer)
+        Line("repaint equalizer page", fRepaint, "bare template 14", fBareRepaint);
+    else
+        std::fprintf(stderr, "bench_windows: the equalizer page was not found\n");
 
     DestroyWindow(hHost);
     FreeLibrary(hRes);

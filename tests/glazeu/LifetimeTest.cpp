@@ -10,7 +10,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <ostream>
+#include <map>
 #include <string>
 
 using namespace glazeutest;
@@ -40,34 +40,17 @@ void UseThePage(HWND hPage)
     kvtest::PumpUntilIdle(100);
 }
 
-// The process's GDI objects of the kinds the library makes for itself.
-struct CGdiCounts {
-    int m_nBrushes = 0, m_nFonts = 0, m_nMemoryDcs = 0, m_nBitmaps = 0;
-    bool operator==(const CGdiCounts& o) const
-    {
-        return m_nBrushes == o.m_nBrushes && m_nFonts == o.m_nFonts && m_nMemoryDcs == o.m_nMemoryDcs &&
-               m_nBitmaps == o.m_nBitmaps;
-    }
-};
-
-std::ostream& operator<<(std::ostream& os, const CGdiCounts& c)
+// How many GDI objects the process holds of each kind the library makes
+// for itself, by OBJ_ type.
+std::map<DWORD, int> CountGdiObjects()
 {
-    return os << c.m_nBrushes << " brushes, " << c.m_nFonts << " fonts, " << c.m_nMemoryDcs << " memory DCs, "
-              << c.m_nBitmaps << " bitmaps";
-}
-
-CGdiCounts CountGdiObjects()
-{
-    CGdiCounts c;
+    std::map<DWORD, int> counts = {{OBJ_BRUSH, 0}, {OBJ_FONT, 0}, {OBJ_MEMDC, 0}, {OBJ_BITMAP, 0}};
     for (HGDIOBJ h : GdiObjects()) {
-        switch (GetObjectType(h)) {
-        case OBJ_BRUSH: ++c.m_nBrushes; break;
-        case OBJ_FONT: ++c.m_nFonts; break;
-        case OBJ_MEMDC: ++c.m_nMemoryDcs; break;
-        case OBJ_BITMAP: ++c.m_nBitmaps; break;
-        }
+        auto it = counts.find(GetObjectType(h));
+        if (it != counts.end())
+            ++it->second;
     }
-    return c;
+    return counts;
 }
 
 } // namespace
@@ -165,15 +148,14 @@ TEST(Lifetime, SkinsMadeAlikeShareTheirGdiObjects)
         lib.Destroy(hHook);
     }
     kvtest::PumpUntilIdle(100);
-    const CGdiCounts none = CountGdiObjects();
+    const std::map<DWORD, int> none = CountGdiObjects();
 
     const INT_PTR hA = lib.Create(), hB = lib.Create();
     ASSERT_GT(lib.Skin(hA, hPageA, "IDD_DLG_EQ.INI", path), 1);
     PixelAt(hPageA, 1, 1);
-    const CGdiCounts one = CountGdiObjects();
-    EXPECT_GT(one.m_nBrushes, none.m_nBrushes);
-    EXPECT_GT(one.m_nFonts, none.m_nFonts);
-    EXPECT_GT(one.m_nMemoryDcs, none.m_nMemoryDcs);
+    const std::map<DWORD, int> one = CountGdiObjects();
+    for (DWORD nType : {OBJ_BRUSH, OBJ_FONT, OBJ_MEMDC})
+        EXPECT_GT(one.at(nType), none.at(nType)) << "objects of type " << nType;
     ASSERT_GT(lib.Skin(hB, hPageB, "IDD_DLG_EQ.INI", path), 1);
     PixelAt(hPageB, 1, 1);
     EXPECT_EQ(CountGdiObjects(), one) << "a second page skinned alike";
