@@ -95,6 +95,7 @@
 #define IDC_STC_EQ_PREAMP               1141
 #define IDC_STC_EQ_PREAMP_MIN           1142
 #define IDC_STC_EQ_PREAMP_MAX           1143
+#define IDC_STC_EQ_CURVE                1144  // owner-drawn: the combined response
 
 // Equalizer preset save dialog (21); its confirm button is IDOK.
 #define IDC_CMB_PRESET_NAME             1160

@@ -674,6 +674,23 @@ bool RunWait(const Step& s, std::wstring& r) {
   return true;
 }
 bool RunShot(const Step& s, std::wstring& r) { return CaptureClient(g_host.hWnd, s.arg, r); }
+// As a user would: the first visible, enabled button of that id in the plug-in's windows.
+bool RunClick(const Step& s, std::wstring& r) {
+  struct Find { int id; HWND hFound; } find{(int)s.value, nullptr};
+  EnumChildWindows(g_host.hWnd, [](HWND h, LPARAM lp) -> BOOL {
+    auto* f = reinterpret_cast<Find*>(lp);
+    if (GetDlgCtrlID(h) != f->id || !IsWindowVisible(h) || !IsWindowEnabled(h)) return TRUE;
+    f->hFound = h;
+    return FALSE;
+  }, reinterpret_cast<LPARAM>(&find));
+  if (!find.hFound) {
+    r = L"no such button";
+    return false;
+  }
+  SendMessageW(find.hFound, BM_CLICK, 0, 0);
+  r = L"clicked";
+  return true;
+}
 // The plug-in reads the factor whenever it creates a window, so it applies from the next open on.
 bool RunScaling(const Step& s, std::wstring& r) { return Override(kScalingSetting, (DWORD)s.value, r); }
 bool RunExit(const Step& s, std::wstring& r) {
@@ -691,6 +708,7 @@ const StepDef kSteps[] = {
     {L"restore", L"SELECTOR", ParseDword, RunRestore},
     {L"wait", L"MS", ParseDword, RunWait},
     {L"shot", L"FILE.bmp", ParsePath, RunShot},
+    {L"click", L"ID", ParseDword, RunClick},
     {L"scaling", L"PERCENT", ParsePercent, RunScaling},
     {L"exit", nullptr, nullptr, RunExit},
 };

@@ -66,6 +66,7 @@
 #define TXT_EQ_SAVE                     "Speichern..."
 #define TXT_EQ_DELETE                   "Löschen"
 #define TXT_EQ_PREAMP                   "Vorverstärkung"
+#define TXT_EQ_CURVE                    "Frequenzgang"
 #define TXT_EQ_PRESET_CUSTOM            "(Benutzerdefiniert)"
 // The preset's name follows on its own line.
 #define TXT_EQ_PRESET_DELETE            "Möchten Sie diese Voreinstellung löschen?"

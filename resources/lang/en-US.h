@@ -68,6 +68,7 @@
 #define TXT_EQ_SAVE                     "Save..."
 #define TXT_EQ_DELETE                   "Delete"
 #define TXT_EQ_PREAMP                   "Preamp"
+#define TXT_EQ_CURVE                    "Frequency response"
 #define TXT_EQ_PRESET_CUSTOM            "(Custom)"
 // The preset's name follows on its own line.
 #define TXT_EQ_PRESET_DELETE            "Do you want to delete this preset?"

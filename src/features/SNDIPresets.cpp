@@ -248,24 +248,29 @@ namespace {
 
 // Every enumeration starts with the configuration block, (reverb) the preset
 // set and the language; a refusal of any leaves the list empty.
+CPresetEnumObserver g_silentObserver;
+
 template <bool bReverb, class I>
-HRESULT PrepareEnum(I* p, DWORD dwLanguage)
+HRESULT PrepareEnum(I* p, DWORD dwLanguage, CPresetEnumObserver& obs)
 {
     KVPRESETCONFIG cfg = KVMakePresetConfig();
     HRESULT hr = p->SetPresetConfig(&cfg);
+    obs.OnConfig(hr);
     if constexpr (bReverb) {
         if (SUCCEEDED(hr))
             hr = p->SelectPresetSet(&KV_RVX_PRESET_SET);
     }
-    if (SUCCEEDED(hr))
+    if (SUCCEEDED(hr)) {
         hr = p->SetLanguageConfig(dwLanguage);
+        obs.OnLanguage(dwLanguage, hr);
+    }
     return hr;
 }
 
 template <bool bReverb, class I>
-HRESULT EnumWide(I* p, DWORD dwLanguage, CPresetList& list)
+HRESULT EnumWide(I* p, DWORD dwLanguage, CPresetList& list, CPresetEnumObserver& obs)
 {
-    HRESULT hr = PrepareEnum<bReverb>(p, dwLanguage);
+    HRESULT hr = PrepareEnum<bReverb>(p, dwLanguage, obs);
     if (FAILED(hr))
         return hr;
     // One spare unit each, so a driver that fills the buffer cannot run us off its end.
@@ -275,13 +280,17 @@ HRESULT EnumWide(I* p, DWORD dwLanguage, CPresetList& list)
         DWORD dwKind = 0;
         szKey[0] = L'\0';
         szKey[CPreset::kWideKeyChars] = L'\0';
-        if (FAILED(p->EnumPreset(i, &dwKind, szKey)))
+        hr = p->EnumPreset(i, &dwKind, szKey);
+        obs.OnEnumPreset(i, hr);
+        if (FAILED(hr))
             break;
         if (bReverb && dwKind != KV_PRESET_BUILTIN)
             continue;
         szName[0] = L'\0';
         szName[CPreset::kNameChars] = L'\0';
-        if (FAILED(p->GetPresetName(szKey, szName)))
+        hr = p->GetPresetName(szKey, szName);
+        obs.OnPresetName(i, hr, szName);
+        if (FAILED(hr))
             break;
         CPreset* pPreset = CPreset::CreateWide(szKey, CPreset::kWideKeyChars, szName, CPreset::kNameChars, dwKind);
         if (pPreset)
@@ -291,9 +300,9 @@ HRESULT EnumWide(I* p, DWORD dwLanguage, CPresetList& list)
 }
 
 template <bool bReverb, class I>
-HRESULT EnumNarrow(I* p, DWORD dwLanguage, CPresetList& list)
+HRESULT EnumNarrow(I* p, DWORD dwLanguage, CPresetList& list, CPresetEnumObserver& obs)
 {
-    HRESULT hr = PrepareEnum<bReverb>(p, dwLanguage);
+    HRESULT hr = PrepareEnum<bReverb>(p, dwLanguage, obs);
     if (FAILED(hr))
         return hr;
     char szKey[KV_PRESET_KEY_CB_NARROW + 1];
@@ -304,16 +313,20 @@ HRESULT EnumNarrow(I* p, DWORD dwLanguage, CPresetList& list)
         szKey[0] = '\0';
         szKey[KV_PRESET_KEY_CB_NARROW] = '\0';
         char* pKey = szKey;
-        if (FAILED(p->EnumPreset(i, &dwKind, &pKey)))
+        hr = p->EnumPreset(i, &dwKind, &pKey);
+        obs.OnEnumPreset(i, hr);
+        if (FAILED(hr))
             break;
         if (bReverb && dwKind != KV_PRESET_BUILTIN)
             continue;
         szName[0] = '\0';
         szName[CPreset::kNameChars] = '\0';
         KVCOUNTEDSTR name = {CPreset::kNameChars, szName};
-        if (FAILED(p->GetPresetName(szKey, &name)))
-            break;
+        hr = p->GetPresetName(szKey, &name);
         NarrowToWide(szName, CPreset::kNameChars, szWideName, CPreset::kNameChars);
+        obs.OnPresetName(i, hr, szWideName);
+        if (FAILED(hr))
+            break;
         CPreset* pPreset = CPreset::CreateNarrow(szKey, KV_PRESET_KEY_CB_NARROW, szWideName, CPreset::kNameChars, dwKind);
         if (pPreset)
             list.push_back(pPreset);
@@ -368,27 +381,31 @@ HRESULT FindActive(TWide* pWide, TNarrow* pNarrow, const CPresetList& list, int*
 
 }  // namespace
 
-HRESULT EnumEQPresets(CSNDIEQPresetU* pPresets, DWORD dwLanguage, CPresetList& list)
+HRESULT EnumEQPresets(CSNDIEQPresetU* pPresets, DWORD dwLanguage, CPresetList& list,
+                       CPresetEnumObserver* pObserver)
 {
     ClearPresetList(list);
     if (!pPresets)
         return E_POINTER;
+    CPresetEnumObserver& obs = pObserver ? *pObserver : g_silentObserver;
     if (pPresets->m_pWide)
-        return EnumWide<false>(pPresets->m_pWide, dwLanguage, list);
+        return EnumWide<false>(pPresets->m_pWide, dwLanguage, list, obs);
     if (pPresets->m_pNarrow)
-        return EnumNarrow<false>(pPresets->m_pNarrow, dwLanguage, list);
+        return EnumNarrow<false>(pPresets->m_pNarrow, dwLanguage, list, obs);
     return E_FAIL;
 }
 
-HRESULT EnumRVXPresets(CSNDIRVXPresetU* pPresets, DWORD dwLanguage, CPresetList& list)
+HRESULT EnumRVXPresets(CSNDIRVXPresetU* pPresets, DWORD dwLanguage, CPresetList& list,
+                       CPresetEnumObserver* pObserver)
 {
     ClearPresetList(list);
     if (!pPresets)
         return E_POINTER;
+    CPresetEnumObserver& obs = pObserver ? *pObserver : g_silentObserver;
     if (pPresets->m_pWide)
-        return EnumWide<true>(pPresets->m_pWide, dwLanguage, list);
+        return EnumWide<true>(pPresets->m_pWide, dwLanguage, list, obs);
     if (pPresets->m_pNarrow)
-        return EnumNarrow<true>(pPresets->m_pNarrow, dwLanguage, list);
+        return EnumNarrow<true>(pPresets->m_pNarrow, dwLanguage, list, obs);
     return E_FAIL;
 }
 

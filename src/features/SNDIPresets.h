@@ -125,8 +125,22 @@ public:
 // fails, or kMaxEnumerated entries were asked for. Returns the status that
 // ended the walk before any entry (S_OK once the walk started).
 inline constexpr UINT kMaxEnumerated = 1024;
-HRESULT EnumEQPresets(CSNDIEQPresetU* pPresets, DWORD dwLanguage, CPresetList& list);
-HRESULT EnumRVXPresets(CSNDIRVXPresetU* pPresets, DWORD dwLanguage, CPresetList& list);
+
+// Sees each step of a walk, so a page can trace what the driver answered.
+class CPresetEnumObserver
+{
+public:
+    virtual ~CPresetEnumObserver() = default;
+    virtual void OnConfig(HRESULT) {}
+    virtual void OnLanguage(DWORD /*dwLanguage*/, HRESULT) {}
+    virtual void OnEnumPreset(UINT /*nIndex*/, HRESULT) {}
+    virtual void OnPresetName(UINT /*nIndex*/, HRESULT, const wchar_t* /*pszName*/) {}
+};
+
+HRESULT EnumEQPresets(CSNDIEQPresetU* pPresets, DWORD dwLanguage, CPresetList& list,
+                      CPresetEnumObserver* pObserver = nullptr);
+HRESULT EnumRVXPresets(CSNDIRVXPresetU* pPresets, DWORD dwLanguage, CPresetList& list,
+                       CPresetEnumObserver* pObserver = nullptr);
 
 // The index of the active preset in a list of the bound flavour, or -1.
 HRESULT FindActiveEQPreset(CSNDIEQPresetU* pPresets, const CPresetList& list, int* pnIndex);

@@ -43,4 +43,30 @@ inline float ToDriver(int nPosition, float fStep)
     return static_cast<float>(nPosition) * fStep;
 }
 
+// Inverted sliders (the largest value at the top of a vertical slider). A
+// range of nMin..nMax steps is shifted by this offset so that it does not
+// start below zero unless it lies wholly below zero.
+inline int InvertedOffset(int nMin, int nMax)
+{
+    return nMax < 0 ? nMax : (nMin < 0 ? nMin : 0);
+}
+
+// Clamps what a hostile range would push past an int.
+inline int ClampToInt(long long n)
+{
+    return n > INT_MAX ? INT_MAX : (n < INT_MIN ? INT_MIN : static_cast<int>(n));
+}
+
+// Step n's position on the shifted slider.
+inline int InvertedPosition(int nMin, int nMax, int nOffset, int nStep)
+{
+    return ClampToInt(static_cast<long long>(nMin) + nMax - nOffset - nStep);
+}
+
+// A position's value: its step, as a whole number, times the granularity.
+inline float InvertedValue(int nMin, int nMax, int nOffset, int nPosition, float fStep)
+{
+    return static_cast<float>(static_cast<long long>(nMin) + nMax - nOffset - nPosition) * fStep;
+}
+
 }  // namespace kvscale

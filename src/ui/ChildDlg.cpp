@@ -113,6 +113,18 @@ BOOL CChildDlg::OnTTNeedText(NMHDR* pNMHDR, WPARAM, LPARAM)
     return TRUE;
 }
 
+void CChildDlg::AddSliderTooltips()
+{
+    if (!m_hWnd || (!m_ctlSliderTips.GetSafeHwnd() && !m_ctlSliderTips.Create(this)))
+        return;
+    for (HWND hChild = ::GetWindow(m_hWnd, GW_CHILD); hChild; hChild = ::GetWindow(hChild, GW_HWNDNEXT)) {
+        wchar_t szClass[32] = {};
+        ::GetClassNameW(hChild, szClass, static_cast<int>(std::size(szClass)));
+        if (_wcsicmp(szClass, TRACKBAR_CLASSW) == 0)
+            m_ctlSliderTips.AddTool(CWnd::FromHandle(hChild));
+    }
+}
+
 UINT TooltipControlId(const NMTTDISPINFOW* pTTT)
 {
     if (!pTTT)

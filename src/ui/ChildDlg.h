@@ -47,6 +47,10 @@ public:
 
 protected:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    // Every slider of the page asks the page for its tooltip text.
+    void AddSliderTooltips();
+
+    CToolTipCtrl m_ctlSliderTips;
 
     DECLARE_MESSAGE_MAP()
 };
