@@ -36,7 +36,7 @@ const wchar_t kHelp[] =
     L"  get ID restores                \"restores N preset-restores N\": how often the node's or\n"
     L"                                 the adaptor's (ID: adaptor id) defaults were restored\n"
     L"  quirk ID NAME on|off           spk-count-huge, unterminated-names, full-keys, endless-presets,\n"
-    L"                                 endless-lists\n"
+    L"                                 endless-lists, many-presets\n"
     L"  fail IFACE SLOT HRESULT [--node ID] [--count N]\n"
     L"                                 make a driver method fail (slot: vtable number, IUnknown\n"
     L"                                 counted; HRESULT: 0x8000FFFF or E_FAIL etc.; count: default\n"

@@ -48,6 +48,16 @@ int FindKey(const kvsim::PresetFamily& f, const std::wstring& key)
     return -1;
 }
 
+// Entry nIndex of the list as reported, nIndex below ReportedPresetCount:
+// stored, or made up into *pExtra.
+const kvsim::Preset& Reported(const kvsim::PresetFamily& f, UINT nIndex, kvsim::Preset* pExtra)
+{
+    int nStored = PresetCount(f);
+    if (nIndex < static_cast<UINT>(nStored)) return f.presets[nIndex];
+    kvsim::MakeExtraPreset(static_cast<int>(nIndex) - nStored + 1, pExtra);
+    return *pExtra;
+}
+
 // Keys from callers are read with the bound of their buffers.
 std::wstring WideKey(LPCWSTR psz) { return std::wstring(psz, wcsnlen(psz, kvsim::kKeyCch)); }
 std::wstring NarrowKey(const char* psz) { return AnsiToWide(psz, KV_PRESET_KEY_CB_NARROW); }
@@ -76,11 +86,13 @@ protected:
         CNodeAccess a(m_ref);
         if (FAILED(a.hr)) return a.hr;
         const kvsim::PresetFamily& f = Family(*a.node);
-        int n = PresetCount(f);
+        int n = kvsim::ReportedPresetCount(*a.node, f);
         if (a.node->quirks.bEndlessPresets && n > 0) nIndex %= static_cast<UINT>(n);
         if (nIndex >= static_cast<UINT>(n)) return KVSIM_E_NOMORE;
-        *pdwKind = f.presets[nIndex].dwKind;
-        Put(key, f.presets[nIndex].szKey, a.node->quirks.bFullKeys != FALSE);
+        kvsim::Preset extra;
+        const kvsim::Preset& p = Reported(f, nIndex, &extra);
+        *pdwKind = p.dwKind;
+        Put(key, p.szKey, a.node->quirks.bFullKeys != FALSE);
         return S_OK;
     }
 
@@ -93,22 +105,19 @@ protected:
         return S_OK;
     }
 
-    // A stored preset takes effect at once; "<Custom>" keeps what is set.
+    // A stored preset takes effect at once; "<Custom>" and a made-up preset
+    // keep what is set.
     HRESULT SetActive(const std::wstring& key) const
     {
         CNodeAccess a(m_ref);
         if (FAILED(a.hr)) return a.hr;
         kvsim::PresetFamily& f = Family(*a.node);
-        if (key == kCustom) {
-            CopyTextW(f.szActive, kvsim::kKeyCch, kCustom, false);
-            PostPreset(KVPRESET_ACTIVE, 0);
-            return S_OK;
-        }
-        int i = FindKey(f, key);
-        if (i < 0) return E_INVALIDARG;
-        CopyTextW(f.szActive, kvsim::kKeyCch, f.presets[i].szKey, false);
+        int i = key == kCustom ? -1 : FindKey(f, key);
+        bool bKeep = key == kCustom || (i < 0 && kvsim::FindExtraPreset(*a.node, f, key.c_str(), false));
+        if (i < 0 && !bKeep) return E_INVALIDARG;
+        CopyTextW(f.szActive, kvsim::kKeyCch, key.c_str(), false);
         PostPreset(KVPRESET_ACTIVE, 0);
-        kvsim::ApplyPreset(m_ref.nNode, *a.node, f.presets[i], m_kind == PresetKind::EQ);
+        if (i >= 0) kvsim::ApplyPreset(m_ref.nNode, *a.node, f.presets[i], m_kind == PresetKind::EQ);
         return S_OK;
     }
 
@@ -132,7 +141,7 @@ protected:
 
     // The current equalizer levels become a user preset, which is then the
     // active one. A user preset of the same name (ignoring case, as the save
-    // dialog does) is overwritten; a built-in one is never.
+    // dialog does) is overwritten; a built-in or made-up one is never.
     HRESULT Save(DWORD dwKind, const std::wstring& name, const TextOut& newKey) const
     {
         if (!newKey.cap) return E_POINTER;
@@ -145,6 +154,7 @@ protected:
             if (CompareStringOrdinal(name.c_str(), -1, f.presets[i].szName, -1, TRUE) == CSTR_EQUAL) break;
         }
         if (i < PresetCount(f) && f.presets[i].dwKind != KV_PRESET_USER) return E_ACCESSDENIED;
+        if (i == PresetCount(f) && kvsim::FindExtraPreset(*a.node, f, name.c_str(), true)) return E_ACCESSDENIED;
         if (i == PresetCount(f)) {
             if (i >= kvsim::kMaxPresets) return E_OUTOFMEMORY;
             kvsim::Preset p{};
@@ -173,8 +183,11 @@ protected:
         if (FAILED(a.hr)) return a.hr;
         const kvsim::PresetFamily& f = Family(*a.node);
         int i = FindKey(f, key);
-        if (i < 0) return E_INVALIDARG;
-        Put(name, f.presets[i].szName, a.node->quirks.bUnterminatedNames != FALSE);
+        int nExtra = i < 0 ? kvsim::FindExtraPreset(*a.node, f, key.c_str(), false) : 0;
+        if (i < 0 && !nExtra) return E_INVALIDARG;
+        kvsim::Preset extra;
+        if (nExtra) kvsim::MakeExtraPreset(nExtra, &extra);
+        Put(name, nExtra ? extra.szName : f.presets[i].szName, a.node->quirks.bUnterminatedNames != FALSE);
         return S_OK;
     }
 

@@ -6,6 +6,8 @@
 #include "features/KVDriverTypes.h"
 
 #include <cmath>
+#include <cstring>
+#include <cwchar>
 #include <vector>
 
 namespace kvsim {
@@ -226,8 +228,7 @@ bool Resolve(Node& n, const std::wstring& name, Target* pT, std::wstring* pWhy)
     if (a == L"quirk" && p.size() == 2) {
         BOOL* q = QuirkFlag(n.quirks, b);
         if (!q)
-            return *pWhy = Format(L"unknown quirk '%ls' (%ls, %ls, %ls, %ls, %ls)", b.c_str(), kQuirkNames[0],
-                                  kQuirkNames[1], kQuirkNames[2], kQuirkNames[3], kQuirkNames[4]), false;
+            return *pWhy = Format(L"unknown quirk '%ls' (%ls)", b.c_str(), QuirkNameList().c_str()), false;
         t.kind = Kind::Quirk;
         t.p = q;
         return true;
@@ -264,20 +265,41 @@ bool SetKey(int nNode, Node& n, const Target& t, const std::wstring& value, std:
 {
     PresetFamily& fam = *t.pFamily;
     const Preset* pPreset = nullptr;
+    std::wstring key = kCustom;
     if (value != kCustom) {
         for (int i = 0; i < fam.nPresets && !pPreset; ++i)
             if (_wcsicmp(fam.presets[i].szKey, value.c_str()) == 0)
                 pPreset = &fam.presets[i];
-        if (!pPreset) {
+        if (pPreset) {
+            key = pPreset->szKey;
+        } else if (FindExtraPreset(n, fam, value.c_str(), false)) {
+            key = value;   // made up: nothing to apply
+        } else {
             *pWhy = Format(L"%ls has no preset '%ls' (or use %ls)", n.szAlias, value.c_str(), kCustom);
             return false;
         }
     }
-    CopyText(fam.szActive, kKeyCch, pPreset ? pPreset->szKey : kCustom);
+    CopyText(fam.szActive, kKeyCch, key.c_str());
     PostPresetEvent(nNode, t.bEqFamily, KVPRESET_ACTIVE, 0);
     if (pPreset)
         ApplyPreset(nNode, n, *pPreset, t.bEqFamily);
     return true;
+}
+
+// Without the many-presets quirk a made-up active preset is gone; the state
+// must still describe itself as a topology that loads back.
+void DropVanishedActive(int nNode, Node& n)
+{
+    for (bool bEq : {true, false}) {
+        PresetFamily& fam = bEq ? n.features.eqPresets : n.features.rvxPresets;
+        bool bKnown = wcscmp(fam.szActive, kCustom) == 0 || FindExtraPreset(n, fam, fam.szActive, false);
+        for (int i = 0; i < fam.nPresets && !bKnown; ++i)
+            bKnown = wcscmp(fam.presets[i].szKey, fam.szActive) == 0;
+        if (!bKnown) {
+            CopyText(fam.szActive, kKeyCch, kCustom);
+            PostPresetEvent(nNode, bEq, KVPRESET_ACTIVE, 0);
+        }
+    }
 }
 
 bool SetValue(int nNode, Node& n, const Target& t, const std::wstring& value, std::wstring* pWhy)
@@ -333,8 +355,10 @@ bool SetValue(int nNode, Node& n, const Target& t, const std::wstring& value, st
         dwValue = dv;
         break;
     }
-    if (t.kind == Kind::Quirk)
+    if (t.kind == Kind::Quirk) {
+        DropVanishedActive(nNode, n);
         return true;
+    }
     UINT dwArg = t.arg == Arg::Value ? dwValue : t.arg == Arg::EqOnOff ? (dwValue ? UINT(KVEQ_ON) : 0u) : t.dwArg;
     if (t.pFamily)   // the reverb presets' own switch: both flavours hear it
         PostPresetEvent(nNode, false, t.dwHint, dwArg);
@@ -508,7 +532,42 @@ float Clamp(const Range& r, float f)
     return f < r.fMin ? r.fMin : (f > r.fMax ? r.fMax : f);
 }
 
+int StoredPresetCount(const PresetFamily& family)
+{
+    return family.nPresets < 0 ? 0 : (family.nPresets > kMaxPresets ? kMaxPresets : family.nPresets);
+}
+
 }  // namespace
+
+int ReportedPresetCount(const Node& node, const PresetFamily& family)
+{
+    int nStored = StoredPresetCount(family);
+    return node.quirks.bManyPresets && nStored < kManyPresets ? kManyPresets : nStored;
+}
+
+int FindExtraPreset(const Node& node, const PresetFamily& family, const wchar_t* text, bool bName)
+{
+    // "extra-NNNN" or "Extra NNNN", exactly four digits.
+    const size_t cchPrefix = 6;
+    if (bName ? _wcsnicmp(text, L"Extra ", cchPrefix) != 0 : wcsncmp(text, L"extra-", cchPrefix) != 0)
+        return 0;
+    int nExtra = 0;
+    for (size_t i = cchPrefix; i < cchPrefix + 4; ++i) {
+        if (text[i] < L'0' || text[i] > L'9')
+            return 0;
+        nExtra = nExtra * 10 + (text[i] - L'0');
+    }
+    int nExtras = ReportedPresetCount(node, family) - StoredPresetCount(family);
+    return !text[cchPrefix + 4] && nExtra >= 1 && nExtra <= nExtras ? nExtra : 0;
+}
+
+void MakeExtraPreset(int nExtra, Preset* pOut)
+{
+    memset(pOut, 0, sizeof(*pOut));
+    _snwprintf(pOut->szKey, kKeyCch - 1, L"extra-%04d", nExtra);
+    _snwprintf(pOut->szName, kNameCch - 1, L"Extra %04d", nExtra);
+    pOut->dwKind = KV_PRESET_USER;
+}
 
 void PostPresetEvent(int nNode, bool bEqualizer, UINT dwHint, UINT dwArg)
 {

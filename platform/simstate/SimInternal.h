@@ -54,8 +54,12 @@ bool ParseGuid(const std::wstring& text, GUID* pGuid);
 const wchar_t* FormatName(const GUID& g);   // nullptr for other GUIDs
 bool FormatFromText(const std::wstring& text, GUID* pGuid);
 
-// Quirk flags by name: "spk-count-huge", "unterminated-names", "full-keys", "endless-presets", "endless-lists".
+// Quirk flags by name ("spk-count-huge", ..., as kQuirkNames lists them) or
+// by their place in that list; QuirkFlag answers nullptr for unknown names.
+constexpr int kQuirkCount = 6;
+extern const wchar_t* const kQuirkNames[kQuirkCount];
+BOOL* QuirkFlagAt(Quirks& q, int i);
 BOOL* QuirkFlag(Quirks& q, const std::wstring& name);
-extern const wchar_t* const kQuirkNames[5];
+std::wstring QuirkNameList();   // "spk-count-huge, unterminated-names, ...", for messages
 
 }  // namespace kvsim::detail

@@ -15,7 +15,7 @@ constexpr DWORD kMagic = 0x4D53564B;   // "KVSM"
 // Bump with every change to the layout of SharedState; the file size is
 // checked as well, so a forgotten bump still cannot map a foreign layout.
 // A file of another version or size is started afresh from the default.
-constexpr DWORD kVersion = 5;
+constexpr DWORD kVersion = 6;
 
 INIT_ONCE g_instanceOnce = INIT_ONCE_STATIC_INIT;
 wchar_t g_szInstance[64];

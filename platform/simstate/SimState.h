@@ -175,6 +175,7 @@ struct Quirks {
     BOOL bFullKeys;           // keys fill the whole key buffer without a NUL
     BOOL bEndlessPresets;     // EnumPreset / GetItem never fail
     BOOL bEndlessLists;       // endpoint, device and upmix element lists start over instead of ending
+    BOOL bManyPresets;        // preset families report kManyPresets presets, most made up
 };
 
 struct DeviceFormat {
@@ -390,6 +391,18 @@ bool SetPlugged(int nNode, bool bPlugged, wchar_t* pError, int cchError);
 // interfaces as well as by the settings above, so both behave alike.
 void PostPresetEvent(int nNode, bool bEqualizer, UINT dwHint, UINT dwArg);
 void ApplyPreset(int nNode, Node& node, const Preset& preset, bool bEqualizer);
+// The many-presets quirk: more presets than any block can hold. A family then
+// reports kManyPresets: the stored ones, then user presets made up on demand,
+// numbered from 1 ("extra-0001", named "Extra 0001"). Being stored nowhere,
+// one made current leaves the settings as they are, and none can be deleted
+// or overwritten; a saved preset takes the last one's place in the count.
+constexpr int kManyPresets = 1000;
+int ReportedPresetCount(const Node& node, const PresetFamily& family);
+// The made-up preset with that key (exact) or, with bName, that
+// name (ignoring case): its number, 0 when there is none.
+int FindExtraPreset(const Node& node, const PresetFamily& family, const wchar_t* text, bool bName);
+// Key and name of made-up preset nExtra; the rest is zero.
+void MakeExtraPreset(int nExtra, Preset* pOut);
 // A readable dump of the whole state, for the control tool's "show": the
 // current settings as topology text that loads back, the rest as comments.
 // Always NUL-terminated; cut short when the buffer is too small. Returns the

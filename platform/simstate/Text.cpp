@@ -207,16 +207,30 @@ bool FormatFromText(const std::wstring& text, GUID* pGuid)
     return ParseGuid(text, pGuid);
 }
 
-const wchar_t* const kQuirkNames[5] = {L"spk-count-huge", L"unterminated-names", L"full-keys", L"endless-presets",
-                                       L"endless-lists"};
+const wchar_t* const kQuirkNames[kQuirkCount] = {L"spk-count-huge", L"unterminated-names", L"full-keys",
+                                                 L"endless-presets", L"endless-lists", L"many-presets"};
+
+BOOL* QuirkFlagAt(Quirks& q, int i)
+{
+    BOOL* flags[kQuirkCount] = {&q.bSpkCountHuge, &q.bUnterminatedNames, &q.bFullKeys,
+                                &q.bEndlessPresets, &q.bEndlessLists, &q.bManyPresets};
+    return flags[i];
+}
 
 BOOL* QuirkFlag(Quirks& q, const std::wstring& name)
 {
-    BOOL* flags[5] = {&q.bSpkCountHuge, &q.bUnterminatedNames, &q.bFullKeys, &q.bEndlessPresets, &q.bEndlessLists};
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < kQuirkCount; ++i)
         if (_wcsicmp(name.c_str(), kQuirkNames[i]) == 0)
-            return flags[i];
+            return QuirkFlagAt(q, i);
     return nullptr;
+}
+
+std::wstring QuirkNameList()
+{
+    std::wstring list;
+    for (const wchar_t* name : kQuirkNames)
+        list += (list.empty() ? L"" : L", ") + std::wstring(name);
+    return list;
 }
 
 }  // namespace kvsim::detail

@@ -635,7 +635,7 @@ private:
 
     void CheckActive(const PresetFamily& p, int nLine)
     {
-        if (wcscmp(p.szActive, kCustom) == 0)
+        if (wcscmp(p.szActive, kCustom) == 0 || FindExtraPreset(*m_pNode, p, p.szActive, false))
             return;
         for (int i = 0; i < p.nPresets; ++i)
             if (_wcsicmp(p.presets[i].szKey, p.szActive) == 0)
@@ -885,11 +885,10 @@ void WriteNode(std::wstring& o, const Node& n)
     o += Format(L"    state %ls\n", n.state == NodeState::Unplugged ? L"unplugged" : L"active");
     o += Format(L"    format channels=%u mask=0x%lx rate=%lu%ls\n", n.format.wChannels, n.format.dwChannelMask,
                 n.format.dwSampleRate, n.format.bExtensible ? L"" : L" extensible=0");
-    const BOOL* quirks[5] = {&n.quirks.bSpkCountHuge, &n.quirks.bUnterminatedNames, &n.quirks.bFullKeys,
-                             &n.quirks.bEndlessPresets, &n.quirks.bEndlessLists};
+    Quirks quirks = n.quirks;
     std::wstring q;
-    for (int i = 0; i < 5; ++i)
-        if (*quirks[i])
+    for (int i = 0; i < kQuirkCount; ++i)
+        if (*QuirkFlagAt(quirks, i))
             q += std::wstring(L" ") + kQuirkNames[i];
     if (!q.empty())
         o += L"    quirks" + q + L"\n";

@@ -237,5 +237,97 @@ TEST_F(ContractTest, PresetDefaultsRestoreTheListsOfTheNodeOrTheWholeAdaptor)
     EXPECT_EQ(1u, lock->nodes[m_nSpeakers].dwPresetRestoreCount) << "counted on the adaptor only";
 }
 
+// The equalizer page's hostile driver, loaded from the file shipped beside
+// the tools: a device with the narrow preset flavour only, whose names and
+// labels come back unterminated.
+class HostileEqualizer : public ContractTest {
+protected:
+    void SetUp() override
+    {
+        ContractTest::SetUp();
+        const std::wstring path = kvtest::ExeDirectory() + L"topologies\\hostile-eq.kvtopo";
+        wchar_t error[256] = L"";
+        ASSERT_TRUE(kvsim::LoadTopologyFile(path.c_str(), error, 256)) << kvtest::Narrow(error);
+        m_nNode = NodeIndex(L"Codec With A Crowded Equalizer");
+        Ref dev = Device();
+        m_eq = Feature(dev, IID_ISNDIEQ);
+        m_presets = Feature(dev, IID_ISNDIEQPreset);
+        ASSERT_TRUE(m_nNode >= 0 && m_eq && m_presets);
+        EXPECT_FALSE(Feature(dev, IID_ISNDIEQPresetU));
+    }
+    UINT CountPresets()
+    {
+        char key[128];
+        char* pKey = key;
+        DWORD dwKind = 0;
+        UINT n = 0;
+        while (n <= 2000 && CallSlot(m_presets.get(), 7, n, &dwKind, &pKey) == S_OK) ++n;
+        return n;
+    }
+    int m_nNode = -1;
+    Ref m_eq, m_presets;
+};
+
+TEST_F(HostileEqualizer, SeventeenFullLengthLabelsOverRangesOfTheirOwn)
+{
+    kvsim::Node node = NodeCopy(m_nNode);
+    char label[129], extra[64];
+    UINT nBands = 0, nBelowZero = 0;
+    for (;; ++nBands) {
+        label[128] = 'S';  // one past the caller's buffer
+        if (CallSlot(m_eq.get(), 3, nBands, label, extra) != S_OK) break;
+        SCOPED_TRACE(nBands);
+        EXPECT_EQ(63u, strnlen(node.features.eq.bands[nBands].szLabel, 64));
+        EXPECT_EQ(0, memcmp(label, node.features.eq.bands[nBands].szLabel, 63)) << "all 63 bytes read back";
+        EXPECT_EQ(nullptr, memchr(label, 0, 128)) << "and no terminator";
+        EXPECT_EQ('S', label[128]);
+        float fMin, fMax, fStep, fExtra;
+        ASSERT_EQ(S_OK, CallSlot(m_eq.get(), 4, nBands, &fMin, &fMax, &fStep, &fExtra));
+        nBelowZero += fMax < 0;
+    }
+    EXPECT_EQ(17u, nBands);
+    EXPECT_EQ(1u, nBelowZero);
+    // Zero is no level of the band below it.
+    EXPECT_EQ(E_INVALIDARG, CallSlot(m_eq.get(), 6, 2u, 0.0f));
+    EXPECT_EQ(S_OK, CallSlot(m_eq.get(), 6, 2u, -20.0f));
+}
+
+TEST_F(HostileEqualizer, AThousandPresetsMostOfThemMadeUp)
+{
+    EXPECT_EQ(1000u, CountPresets());
+    char key[128], name[129];
+    char* pKey = key;
+    DWORD dwKind = 0;
+    ASSERT_EQ(S_OK, CallSlot(m_presets.get(), 7, 6u, &dwKind, &pKey));
+    EXPECT_STREQ("extra-0001", key);
+    EXPECT_EQ(kUser, dwKind);
+    ASSERT_EQ(S_OK, CallSlot(m_presets.get(), 7, 999u, &dwKind, &pKey));
+    EXPECT_STREQ("extra-0994", key);
+
+    name[128] = 'S';
+    KVCOUNTEDSTR counted = {128, name};
+    EXPECT_EQ(S_OK, CallSlot(m_presets.get(), 14, "name-128", &counted));
+    EXPECT_EQ(0, memcmp(name + 120, "01234567S", 9)) << "the whole 128-character name, not a byte more";
+    EXPECT_EQ(S_OK, CallSlot(m_presets.get(), 14, "extra-0042", &counted));
+    EXPECT_EQ(0, memcmp(name, "Extra 0042", 10));
+
+    // A made-up preset becomes current yet changes no level; it cannot be
+    // deleted or saved over, and a real save takes the last one's place.
+    std::vector<float> before = Levels(m_nNode);
+    ASSERT_EQ(S_OK, CallSlot(m_presets.get(), 9, "extra-0042"));
+    ASSERT_EQ(S_OK, CallSlot(m_presets.get(), 8, &pKey));
+    EXPECT_STREQ("extra-0042", key);
+    EXPECT_EQ(before, Levels(m_nNode));
+    EXPECT_EQ(E_INVALIDARG, CallSlot(m_presets.get(), 9, "extra-0995"));
+    EXPECT_EQ(E_INVALIDARG, CallSlot(m_presets.get(), 10, "extra-0042"));
+    char taken[] = "EXTRA 0042", fresh[] = "Mine";
+    KVCOUNTEDSTR takenName = {sizeof(taken), taken}, freshName = {sizeof(fresh), fresh};
+    EXPECT_EQ(E_ACCESSDENIED, CallSlot(m_presets.get(), 11, DWORD{0}, DWORD{0}, kUser, &takenName, &pKey));
+    EXPECT_EQ(S_OK, CallSlot(m_presets.get(), 11, DWORD{0}, DWORD{0}, kUser, &freshName, &pKey));
+    EXPECT_EQ(1000u, CountPresets());
+    ASSERT_EQ(S_OK, CallSlot(m_presets.get(), 7, 999u, &dwKind, &pKey));
+    EXPECT_STREQ("extra-0993", key);
+}
+
 }  // namespace
 }  // namespace contract

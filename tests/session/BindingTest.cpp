@@ -157,6 +157,16 @@ TEST_F(Binding, TheDeviceFlavourBindsTheFirstDeviceThatDescribesItself)
     EXPECT_NE(0u, m_pSession->m_nDeviceCookie);
 }
 
+TEST_F(Binding, TheHostileEqualizerFileBindsItsDevice)
+{
+    LoadFile(L"hostile-eq.kvtopo");
+    Open();
+    EXPECT_TRUE(m_pSession->m_bDeviceXP);
+    EXPECT_EQ(0u, BoundId().find(L"Codec With A Crowded Equalizer"));
+    ASSERT_NE(nullptr, m_pSession->m_EQ.p);
+    EXPECT_NE(nullptr, m_pSession->m_EQ.p->m_pInterface);
+}
+
 TEST_F(Binding, VendorIdComesFromTheInstancePath)
 {
     const std::wstring longTail(190, L'A');  // as long as a path may be

@@ -164,11 +164,9 @@ void SessionTest::TearDown()
     m_tech.reset();
 }
 
-void SessionTest::Load(const std::wstring& topology)
+// Stored state outlives processes: every test starts switched on.
+static void SwitchStoresOn()
 {
-    wchar_t szError[256] = L"";
-    ASSERT_TRUE(kvsim::LoadTopologyText(topology.c_str(), L"session_test", szError, 256)) << kvtest::Narrow(szError);
-    // Stored state outlives processes: every test starts switched on.
     std::vector<std::wstring> ids;
     {
         kvsim::StateLock lock;
@@ -185,6 +183,21 @@ void SessionTest::Load(const std::wstring& topology)
         pStore->SetValue(PKEY_KV_EffectInfo, MakeUI4Variant(0));
         pStore->Release();
     }
+}
+
+void SessionTest::Load(const std::wstring& topology)
+{
+    wchar_t szError[256] = L"";
+    ASSERT_TRUE(kvsim::LoadTopologyText(topology.c_str(), L"session_test", szError, 256)) << kvtest::Narrow(szError);
+    SwitchStoresOn();
+}
+
+void SessionTest::LoadFile(const wchar_t* name)
+{
+    const std::wstring path = kvtest::ExeDirectory() + L"topologies\\" + name;
+    wchar_t szError[256] = L"";
+    ASSERT_TRUE(kvsim::LoadTopologyFile(path.c_str(), szError, 256)) << kvtest::Narrow(szError);
+    SwitchStoresOn();
 }
 
 CKVDeviceEndpoint* SessionTest::Open()

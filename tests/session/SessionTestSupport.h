@@ -79,6 +79,8 @@ protected:
     void TearDown() override;
 
     void Load(const std::wstring& topology);
+    // One of the topology files copied beside the programs, e.g. L"hostile-eq.kvtopo".
+    void LoadFile(const wchar_t* name);
     // A session as the application makes it, with the recorder registered as
     // a page would register its window.
     CKVDeviceEndpoint* Open();

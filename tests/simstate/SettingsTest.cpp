@@ -105,6 +105,15 @@ TEST_F(SettingsTest, EachChangeReadsBackAndPostsTheDriversNotification)
          {{Source::RVXPresetU, KVEVT_RVXPRESET, KVHINT_ONOFF, 0, 0},
           {Source::RVXPreset, KVEVT_RVXPRESET_NARROW, KVHINT_ONOFF, 0, 0}}},
         {L"quirk.spk-count-huge", L"on", L"1", {}},
+        // A made-up preset becomes current without touching a level, and
+        // goes with the quirk that made it up.
+        {L"quirk.many-presets", L"on", L"1", {}},
+        {L"eqpresets.active", L"extra-0991", L"extra-0991",
+         {{Source::EQPresetU, KVEVT_EQPRESET, KVPRESET_ACTIVE, 0, 0},
+          {Source::EQPreset, KVEVT_EQPRESET_NARROW, KVPRESET_ACTIVE, 0, 0}}},
+        {L"quirk.many-presets", L"off", L"0",
+         {{Source::EQPresetU, KVEVT_EQPRESET, KVPRESET_ACTIVE, 0, 0},
+          {Source::EQPreset, KVEVT_EQPRESET_NARROW, KVPRESET_ACTIVE, 0, 0}}},
     };
     EventReader reader;
     for (const Change& c : changes) {
@@ -119,6 +128,7 @@ TEST_F(SettingsTest, EachChangeReadsBackAndPostsTheDriversNotification)
     EXPECT_EQ(f.eq.bands[0].fLevel, 3.0f);
     EXPECT_EQ(f.rvx.env.fValue, 45.0f);   // rvx-hall
     EXPECT_TRUE(s->nodes[m_nSpk].quirks.bSpkCountHuge);
+    EXPECT_STREQ(s->nodes[m_nSpk].features.eqPresets.szActive, L"<Custom>");
     EXPECT_EQ(reader.Lost(), 0u);
 }
 
@@ -207,7 +217,7 @@ TEST_F(SettingsTest, ListedSettingsAreExactlyThoseThatAnswer)
     wchar_t list[8192];
     ListSettings(m_nMic, list, ARRAYSIZE(list));
     EXPECT_STREQ(list, L"state\nformat\nagc.enabled\nquirk.spk-count-huge\nquirk.unterminated-names\n"
-                       L"quirk.full-keys\nquirk.endless-presets\nquirk.endless-lists\n");
+                       L"quirk.full-keys\nquirk.endless-presets\nquirk.endless-lists\nquirk.many-presets\n");
     ListSettings(m_nSpk, list, ARRAYSIZE(list));
     int nNames = 0;
     for (wchar_t* p = list; *p; ++nNames) {
@@ -217,8 +227,8 @@ TEST_F(SettingsTest, ListedSettingsAreExactlyThoseThatAnswer)
         p = e + 1;
     }
     // state, format, 1 agc, 3+2 bass, 1 subwoofer, 8 mixer, 2 pdp, 2+4 upmix, 2+10 eq,
-    // 1 eq preset, 2 reverb, 2 reverb preset, 1 speakers, 5 quirks
-    EXPECT_EQ(nNames, 48);
+    // 1 eq preset, 2 reverb, 2 reverb preset, 1 speakers, 6 quirks
+    EXPECT_EQ(nNames, 49);
 }
 
 }  // namespace
