@@ -182,6 +182,7 @@ void CChildDlgEQ::UpdateEQScreen()
     // Bands, until the driver stops describing them.
     float fMin = -12.0f, fMax = 12.0f;
     m_curve.Reset();
+    m_nBandsMapped = 0;
     for (UINT b = 0;; ++b) {
         char szLabel[kBandLabelBytes + 1] = {};
         char szExtra[64 + 1] = {};
@@ -198,6 +199,9 @@ void CChildDlgEQ::UpdateEQScreen()
         if (FAILED(m_pEQ->GetBandRange(b, &nMin, &nMax)))
             break;
         m_fBandStep = fStep;
+        m_fBandSteps[b] = fStep;
+        m_nBandOffsets[b] = kvscale::InvertedOffset(nMin, nMax);
+        m_nBandsMapped = std::max(m_nBandsMapped, b + 1);
         float fLevel = 0.0f;
         if (FAILED(pEQ->GetBandLevel(b, &fLevel)) || FAILED(pEQ->GetBandLevel(b, &fLevel)))
             break;
@@ -462,7 +466,9 @@ void CChildDlgEQ::OnVScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar)
             int nMin = -12, nMax = 12;
             if (!pEQ || FAILED(m_pEQ->GetBandRange(b, &nMin, &nMax)))
                 nMin = -12, nMax = 12;
-            const float fLevel = kvscale::InvertedValue(nMin, nMax, m_nBandOffset, nPosition, m_fBandStep);
+            const bool bMapped = b < m_nBandsMapped;
+            const float fLevel = kvscale::InvertedValue(nMin, nMax, bMapped ? m_nBandOffsets[b] : m_nBandOffset,
+                                                        nPosition, bMapped ? m_fBandSteps[b] : m_fBandStep);
             if (pEQ)
                 pEQ->SetBandLevel(b, fLevel);
             m_curve.SetLevel(b, fLevel);
@@ -677,7 +683,8 @@ LRESULT CChildDlgEQ::OnEQSNDIMessage(WPARAM wHint, LPARAM lArg)
         int nMin = -12, nMax = 12;
         if (FAILED(m_pEQ->GetBandRange(b, &nMin, &nMax)))
             nMin = -12, nMax = 12;
-        pSlider->SetPos(kvscale::InvertedPosition(nMin, nMax, m_nBandOffset, nStep));
+        pSlider->SetPos(
+            kvscale::InvertedPosition(nMin, nMax, b < m_nBandsMapped ? m_nBandOffsets[b] : m_nBandOffset, nStep));
         break;
     }
     case kHintPreamp: {

@@ -54,6 +54,12 @@ public:
 
     // The response drawing's own copy of what the sliders show.
     CEQResponseCurve m_curve;
+    // Each band's own offset and granularity from the last refresh. The two
+    // shared members above hold the last band's; a band with another range
+    // mapped through them would send and show the wrong level.
+    int m_nBandOffsets[CEQResponseCurve::kMaxBands] = {};
+    float m_fBandSteps[CEQResponseCurve::kMaxBands] = {};
+    UINT m_nBandsMapped = 0;
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

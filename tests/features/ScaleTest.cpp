@@ -50,4 +50,21 @@ TEST(Scale, PositionTimesStepGoesBackToTheDriver)
         EXPECT_EQ(n, kvscale::RoundHalfAway(kvscale::ToDriver(n, 0.5f), 0.5f)) << n;
 }
 
+// Vertical sliders put the largest value at the top; a range below zero
+// ends at position 0, and hostile ranges stay within an int.
+TEST(Scale, InvertedSlidersRoundTripAndStayBounded)
+{
+    struct Case { int nMin, nMax, nOffset; };
+    for (const Case& c : {Case{-12, 12, -12}, Case{-20, -4, -4}, Case{0, 10, 0}, Case{-48, 0, -48}}) {
+        EXPECT_EQ(c.nOffset, kvscale::InvertedOffset(c.nMin, c.nMax));
+        EXPECT_EQ(c.nMin - c.nOffset, kvscale::InvertedPosition(c.nMin, c.nMax, c.nOffset, c.nMax)) << "top";
+        for (int n = c.nMin; n <= c.nMax; ++n) {
+            const int p = kvscale::InvertedPosition(c.nMin, c.nMax, c.nOffset, n);
+            EXPECT_FLOAT_EQ(n * 0.5f, kvscale::InvertedValue(c.nMin, c.nMax, c.nOffset, p, 0.5f));
+        }
+    }
+    EXPECT_EQ(INT_MAX, kvscale::InvertedPosition(INT_MAX, INT_MAX, 0, INT_MIN));
+    EXPECT_LT(kvscale::InvertedValue(INT_MIN, INT_MIN, 0, INT_MAX, 1.0f), -1e9f);
+}
+
 }  // namespace
