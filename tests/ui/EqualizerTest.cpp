@@ -248,6 +248,16 @@ TEST_F(Equalizer, WithoutPresetsOrEqualizerThePageShowsWhatIsThere)
                    IDC_STC_EQ_CURVE})
         EXPECT_FALSE(Visible(H(), id)) << id;
     Drag(H(), IDC_SLD_EQ_BAND_0, 3);  // nothing to write to, nothing breaks
+
+    // Without a session the page is as bare, and every button is safe.
+    Discard(m_page);
+    OpenPage(EqBlock(kPresets));
+    m_page->SetDeviceEndpoint(nullptr);
+    EXPECT_FALSE(Visible(H(), IDC_SLD_EQ_BAND_0));
+    for (int id : {IDC_CHK_EQ_ENABLE, IDC_BTN_EQ_PRESET_SAVE, IDC_BTN_EQ_PRESET_DEL})
+        SendMessageW(H(), WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+    Pump();
+    EXPECT_TRUE(ThreadDialogs().empty());
 }
 
 TEST_F(Equalizer, PresetListKeepsTwoInDriverOrderAndSortsThreeOrMore)
