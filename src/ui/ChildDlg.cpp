@@ -113,6 +113,19 @@ BOOL CChildDlg::OnTTNeedText(NMHDR* pNMHDR, WPARAM, LPARAM)
     return TRUE;
 }
 
+BOOL CChildDlg::SessionBinding(IKVDevice** ppDevice, IKVEndpoint** ppEndpoint) const
+{
+    *ppDevice = m_pKVDeviceEndpoint ? m_pKVDeviceEndpoint->m_pDevice : nullptr;
+    *ppEndpoint = m_pKVDeviceEndpoint ? m_pKVDeviceEndpoint->m_pEndpoint : nullptr;
+    return *ppDevice || *ppEndpoint;
+}
+
+void CChildDlg::TraceLine(const wchar_t* pszLine)
+{
+    if (pszLine)
+        KVTRACE(L"%s", pszLine);
+}
+
 void CChildDlg::AddSliderTooltips()
 {
     if (!m_hWnd || (!m_ctlSliderTips.GetSafeHwnd() && !m_ctlSliderTips.Create(this)))

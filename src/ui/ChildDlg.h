@@ -4,7 +4,10 @@
 // Escape from closing a page.
 #pragma once
 #include "Framework.h"
+#include "features/SNDIBase.h"
 #include "support/HookWndWC.h"
+
+#include <new>
 
 class CKVDeviceEndpoint;
 
@@ -49,6 +52,41 @@ protected:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
     // Every slider of the page asks the page for its tooltip text.
     void AddSliderTooltips();
+
+    // The common binding of a feature object: made, bound to the session's
+    // device or endpoint and subscribed; null when the driver lacks it.
+    template <class T>
+    T* BindFeature(SNDICALLBACK pfnCallback, UINT* pnCookie, const wchar_t* pszTrace)
+    {
+        IKVDevice* pDevice = nullptr;
+        IKVEndpoint* pEndpoint = nullptr;
+        if (!SessionBinding(&pDevice, &pEndpoint))
+            return nullptr;
+        T* p = new (std::nothrow) T;
+        if (!p || !p->Init(pDevice, pEndpoint)) {
+            delete p;
+            return nullptr;
+        }
+        TraceLine(pszTrace);
+        *pnCookie = p->Advise(pfnCallback, this);
+        return p;
+    }
+    // The session's device and endpoint; false when it has neither.
+    BOOL SessionBinding(IKVDevice** ppDevice, IKVEndpoint** ppEndpoint) const;
+    static void TraceLine(const wchar_t* pszLine);
+    // Unsubscribed, unbound and deleted; safe to repeat.
+    template <class T>
+    static void DropFeature(T*& p, UINT& nCookie)
+    {
+        if (p) {
+            if (nCookie)
+                p->Unadvise(nCookie);
+            p->Uninit();
+            delete p;
+            p = nullptr;
+        }
+        nCookie = 0;
+    }
 
     CToolTipCtrl m_ctlSliderTips;
 

@@ -841,23 +841,6 @@ LRESULT CChildDlgEQ::OnDeviceEndpointChange(WPARAM, LPARAM)
     return 0;
 }
 
-namespace {
-
-template <class T>
-void DropFeature(T*& p, UINT& nCookie)
-{
-    if (p) {
-        if (nCookie)
-            p->Unadvise(nCookie);
-        p->Uninit();
-        delete p;
-        p = nullptr;
-    }
-    nCookie = 0;
-}
-
-}  // namespace
-
 void CChildDlgEQ::CloseDriver()
 {
     KVTRACE(L"\n CChildDlgEQ::CloseDriver()");

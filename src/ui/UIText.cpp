@@ -1,5 +1,7 @@
 #include "ui/UIText.h"
 
+#include <cwchar>
+
 #include "Framework.h"
 
 std::wstring LoadUIString(UINT nID)
@@ -11,10 +13,14 @@ std::wstring LoadUIString(UINT nID)
     return n > 0 && pText ? std::wstring(pText, static_cast<size_t>(n)) : std::wstring();
 }
 
-std::wstring FormatTwoStrings(const std::wstring& strFormat, const wchar_t* pszFirst, const wchar_t* pszSecond)
+namespace {
+
+// Fills the placeholders named in specs (longest first) with args in order,
+// and %% with %; anything else is copied as it stands.
+std::wstring Substitute(const std::wstring& strFormat, std::initializer_list<std::wstring> args,
+                        std::initializer_list<const wchar_t*> specs)
 {
-    const wchar_t* args[2] = {pszFirst ? pszFirst : L"", pszSecond ? pszSecond : L""};
-    int nUsed = 0;
+    auto arg = args.begin();
     std::wstring out;
     out.reserve(strFormat.size() + 64);
     for (size_t i = 0; i < strFormat.size(); ++i) {
@@ -26,15 +32,32 @@ std::wstring FormatTwoStrings(const std::wstring& strFormat, const wchar_t* pszF
         if (strFormat[i + 1] == L'%') {
             out += L'%';
             ++i;
-        } else if (strFormat[i + 1] == L's' && nUsed < 2) {
-            out += args[nUsed++];
-            ++i;
-        } else if (strFormat.compare(i + 1, 2, L"ls") == 0 && nUsed < 2) {
-            out += args[nUsed++];
-            i += 2;
-        } else {
-            out += c;
+            continue;
         }
+        bool bFilled = false;
+        for (const wchar_t* spec : specs) {
+            const size_t n = wcslen(spec);
+            if (arg != args.end() && strFormat.compare(i + 1, n, spec) == 0) {
+                out += *arg++;
+                i += n;
+                bFilled = true;
+                break;
+            }
+        }
+        if (!bFilled)
+            out += c;
     }
     return out;
+}
+
+}  // namespace
+
+std::wstring FormatTwoStrings(const std::wstring& strFormat, const wchar_t* pszFirst, const wchar_t* pszSecond)
+{
+    return Substitute(strFormat, {pszFirst ? pszFirst : L"", pszSecond ? pszSecond : L""}, {L"ls", L"s"});
+}
+
+std::wstring FormatOneInt(const std::wstring& strFormat, int nValue)
+{
+    return Substitute(strFormat, {std::to_wstring(nValue)}, {L"d", L"i"});
 }

@@ -16,3 +16,5 @@ std::wstring LoadUIString(UINT nID);
 // stands, so a faulty translation shows odd text instead of reading stray
 // arguments.
 std::wstring FormatTwoStrings(const std::wstring& strFormat, const wchar_t* pszFirst, const wchar_t* pszSecond);
+// The same for one %d (or %i) filled with nValue.
+std::wstring FormatOneInt(const std::wstring& strFormat, int nValue);

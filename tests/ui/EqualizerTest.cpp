@@ -32,11 +32,6 @@ const wchar_t kPresets[] =
     L"        preset key=rock name=Rock kind=builtin levels=5,1,-4 preamp=-4\n"
     L"        preset key=mine name=Mine kind=user levels=1,1,-5 preamp=0\n";
 
-int Pos(HWND hDlg, int nID)
-{
-    return static_cast<int>(SendMessageW(Item(hDlg, nID), TBM_GETPOS, 0, 0));
-}
-
 // The slider moved as the mouse moves it: position, then the notification.
 void Drag(HWND hDlg, int nID, int nPos)
 {
@@ -59,27 +54,6 @@ std::vector<std::wstring> ComboItems(HWND hDlg, int nID)
         items.push_back(sz);
     }
     return items;
-}
-
-// Another program, as far as the plug-in can tell.
-void RunKvsim(const std::wstring& args)
-{
-    wchar_t szExe[MAX_PATH];
-    GetModuleFileNameW(nullptr, szExe, MAX_PATH);
-    std::wstring dir(szExe);
-    dir.resize(dir.find_last_of(L"\\/") + 1);
-    std::wstring cmd = L"\"" + dir + L"kvsim.exe\" " + args;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, dir.c_str(),
-                               &si, &pi));
-    WaitForSingleObject(pi.hProcess, 10000);
-    DWORD dwExit = 1;
-    GetExitCodeProcess(pi.hProcess, &dwExit);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    EXPECT_EQ(0u, dwExit) << kvtest::Narrow(args);
 }
 
 class Equalizer : public UiTest
@@ -123,17 +97,17 @@ TEST_F(Equalizer, SlidersScalesAndLabelsFollowTheDriversRanges)
     // -12..12: level +12 at the top (0), 3 at 9.
     EXPECT_EQ(0, SendMessageW(Item(H(), IDC_SLD_EQ_BAND_0), TBM_GETRANGEMIN, 0, 0));
     EXPECT_EQ(24, SendMessageW(Item(H(), IDC_SLD_EQ_BAND_0), TBM_GETRANGEMAX, 0, 0));
-    EXPECT_EQ(9, Pos(H(), IDC_SLD_EQ_BAND_0));
+    EXPECT_EQ(9, SliderPos(H(), IDC_SLD_EQ_BAND_0));
     // Wholly below zero: the range ends at 0, and -6 sits at -14.
     EXPECT_EQ(-16, SendMessageW(Item(H(), IDC_SLD_EQ_BAND_2), TBM_GETRANGEMIN, 0, 0));
     EXPECT_EQ(0, SendMessageW(Item(H(), IDC_SLD_EQ_BAND_2), TBM_GETRANGEMAX, 0, 0));
-    EXPECT_EQ(-14, Pos(H(), IDC_SLD_EQ_BAND_2));
+    EXPECT_EQ(-14, SliderPos(H(), IDC_SLD_EQ_BAND_2));
     // The scale is the last band's; the pre-amplification's step is 0.5.
     EXPECT_EQ(L"-4 dB", Text(H(), IDC_STC_EQ_SCALE_MAX));
     EXPECT_EQ(L"-12 dB", Text(H(), IDC_STC_EQ_SCALE_MID));
     EXPECT_EQ(L"-20 dB", Text(H(), IDC_STC_EQ_SCALE_MIN));
     EXPECT_EQ(48, SendMessageW(Item(H(), IDC_SLD_EQ_PREAMP), TBM_GETRANGEMAX, 0, 0));
-    EXPECT_EQ(6, Pos(H(), IDC_SLD_EQ_PREAMP));
+    EXPECT_EQ(6, SliderPos(H(), IDC_SLD_EQ_PREAMP));
     EXPECT_EQ(L"16k", Text(H(), IDC_STC_EQ_BAND_2));
     // Bands the driver does not describe keep the template's state.
     EXPECT_EQ(L"Rock", Text(Item(H(), IDC_CMB_EQ_PRESET)));
@@ -153,7 +127,7 @@ TEST_F(Equalizer, SlidersScalesAndLabelsFollowTheDriversRanges)
     EXPECT_EQ(L"(Custom)", Text(Item(H(), IDC_CMB_EQ_PRESET)));
     EXPECT_TRUE(Enabled(H(), IDC_BTN_EQ_PRESET_SAVE));
     EXPECT_FALSE(Enabled(H(), IDC_BTN_EQ_PRESET_DEL));
-    EXPECT_EQ(4, Pos(H(), IDC_SLD_EQ_BAND_0)) << "the driver's notice agrees with the slider";
+    EXPECT_EQ(4, SliderPos(H(), IDC_SLD_EQ_BAND_0)) << "the driver's notice agrees with the slider";
     EXPECT_NEAR(8.0, m_page->m_curve.ResponseAt(31.0), 1.5);
 
     // Tooltips read the driver's level.
@@ -171,18 +145,18 @@ TEST_F(Equalizer, DriverNoticesMoveTheControlsAndBadOnesChangeNothing)
     // As another program would: a separate process changes the driver.
     RunKvsim(L"set speakers eq.band.1 5");
     Pump();
-    EXPECT_EQ(7, Pos(H(), IDC_SLD_EQ_BAND_1));
+    EXPECT_EQ(7, SliderPos(H(), IDC_SLD_EQ_BAND_1));
     RunKvsim(L"set speakers eqpresets.active mine");
     Pump();
     EXPECT_EQ(L"Mine", Text(Item(H(), IDC_CMB_EQ_PRESET)));
     EXPECT_TRUE(Enabled(H(), IDC_BTN_EQ_PRESET_DEL)) << "a user preset can be deleted";
 
     // A band past the page's table.
-    const int nBefore = Pos(H(), IDC_SLD_EQ_BAND_0);
+    const int nBefore = SliderPos(H(), IDC_SLD_EQ_BAND_0);
     PostMessageW(H(), WM_EQ_DRIVER_CHANGE_FIRST, 0xC0000001, 17);
     PostMessageW(H(), WM_EQ_DRIVER_CHANGE_FIRST, 0xC0000001, 0xFFFFFFFF);
     Pump();
-    EXPECT_EQ(nBefore, Pos(H(), IDC_SLD_EQ_BAND_0));
+    EXPECT_EQ(nBefore, SliderPos(H(), IDC_SLD_EQ_BAND_0));
 
     // On/off: only 0x80000101 means on.
     for (UINT dwArg : {0u, 1u, 0x80000100u}) {
@@ -400,7 +374,7 @@ TEST_F(Equalizer, ASecondPageFollowsTheFirst)
     Drag(H(), IDC_SLD_EQ_BAND_0, 2);
     Save(H(), L"Shared");
     Pump();
-    EXPECT_EQ(2, Pos(m_second->m_hWnd, IDC_SLD_EQ_BAND_0));
+    EXPECT_EQ(2, SliderPos(m_second->m_hWnd, IDC_SLD_EQ_BAND_0));
     const auto items = ComboItems(m_second->m_hWnd, IDC_CMB_EQ_PRESET);
     EXPECT_NE(items.end(), std::find(items.begin(), items.end(), L"Shared"));
     EXPECT_EQ(L"Shared", Text(Item(m_second->m_hWnd, IDC_CMB_EQ_PRESET)));
@@ -421,7 +395,7 @@ TEST_F(Equalizer, HostileDriverNeitherCrashesNorLies)
     const std::wstring strLabel = Text(H(), IDC_STC_EQ_BAND_0);
     EXPECT_EQ(0u, strLabel.find(std::wstring(63, L'a')));
     EXPECT_LE(strLabel.size(), 128u);
-    EXPECT_EQ(12 - 4, Pos(H(), IDC_SLD_EQ_BAND_9)) << "band 9 is at level 4";
+    EXPECT_EQ(12 - 4, SliderPos(H(), IDC_SLD_EQ_BAND_9)) << "band 9 is at level 4";
     const auto items = ComboItems(H(), IDC_CMB_EQ_PRESET);
     EXPECT_EQ(1024u, items.size()) << "a list that never ends is cut";
     EXPECT_EQ(127u, items[0].size()) << "names are cut to 127 characters";
@@ -431,7 +405,7 @@ TEST_F(Equalizer, HostileDriverNeitherCrashesNorLies)
     Drag(H(), IDC_SLD_EQ_BAND_1, 0);
     PostMessageW(H(), WM_EQ_DRIVER_CHANGE_FIRST, 0x80000202, 0);
     Pump();
-    EXPECT_EQ(12 - 1, Pos(H(), IDC_SLD_EQ_BAND_1));
+    EXPECT_EQ(12 - 1, SliderPos(H(), IDC_SLD_EQ_BAND_1));
     EXPECT_EQ(1.0f, Band(1));
 }
 

@@ -195,4 +195,30 @@ void UiTest::TearDown()
     stest::SessionTest::TearDown();
 }
 
+// Another program, as far as the plug-in can tell.
+int SliderPos(HWND hDlg, int nID)
+{
+    return static_cast<int>(SendMessageW(Item(hDlg, nID), TBM_GETPOS, 0, 0));
+}
+
+void RunKvsim(const std::wstring& args)
+{
+    wchar_t szExe[MAX_PATH];
+    GetModuleFileNameW(nullptr, szExe, MAX_PATH);
+    std::wstring dir(szExe);
+    dir.resize(dir.find_last_of(L"\\/") + 1);
+    std::wstring cmd = L"\"" + dir + L"kvsim.exe\" " + args;
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, dir.c_str(),
+                               &si, &pi));
+    WaitForSingleObject(pi.hProcess, 10000);
+    DWORD dwExit = 1;
+    GetExitCodeProcess(pi.hProcess, &dwExit);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(0u, dwExit) << kvtest::Narrow(args);
+}
+
 } // namespace uitest

@@ -26,11 +26,16 @@ int Checked(HWND hDlg, int nID);
 std::wstring Text(HWND hWnd);
 std::wstring Text(HWND hDlg, int nID);
 bool IsBold(HWND hWnd);
+int SliderPos(HWND hDlg, int nID);
 
 // What a user does: each ends with the pump run dry.
 void Click(HWND hDlg, int nID);
 void Key(HWND hWnd, UINT vk);  // sent to the focused control as the keyboard would
 void Pump(DWORD dwMaxMs = 300);
+
+// kvsim.exe with these arguments, in a process of its own: another program
+// changing the driver, as far as the plug-in can tell.
+void RunKvsim(const std::wstring& args);
 
 // Top-level dialogs of this thread (the modal pop-ups), newest first.
 std::vector<HWND> ThreadDialogs();
