@@ -569,12 +569,15 @@ void MakeExtraPreset(int nExtra, Preset* pOut)
     pOut->dwKind = KV_PRESET_USER;
 }
 
+// The readers are woken once for the pair: every wake costs each of them a
+// trip through the lock, and the slider pages post a preset change per move.
 void PostPresetEvent(int nNode, bool bEqualizer, UINT dwHint, UINT dwArg)
 {
     Source wide = bEqualizer ? Source::EQPresetU : Source::RVXPresetU;
     Source narrow = bEqualizer ? Source::EQPreset : Source::RVXPreset;
-    PostEvent(nNode, wide, 0, EventCodeFor(wide), dwHint, dwArg);
-    PostEvent(nNode, narrow, 0, EventCodeFor(narrow), dwHint, dwArg);
+    detail::AppendEvent(nNode, wide, 0, EventCodeFor(wide), dwHint, dwArg);
+    detail::AppendEvent(nNode, narrow, 0, EventCodeFor(narrow), dwHint, dwArg);
+    detail::WakeReaders();
 }
 
 void ApplyPreset(int nNode, Node& n, const Preset& p, bool bEqualizer)

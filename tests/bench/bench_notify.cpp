@@ -3,26 +3,19 @@
 // process and from another process, against a bare PostMessage round trip
 // between two threads measured in the same run.
 #include "features/SNDIBase.h"
-#include "SimState.h"
+#include "BenchSupport.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <vector>
 
 namespace {
 
+using namespace bench;
+
 constexpr int kSamples = 300;
 constexpr UINT kPingBand = 0, kPongBand = 1;
 
-double g_ticksPerUs;
-double Us(LONGLONG ticks) { return double(ticks) / g_ticksPerUs; }
-LONGLONG Now()
-{
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
 
 // What a subscription watches: one band; each change of it is stamped and signalled.
 struct BandWatch {
@@ -213,9 +206,6 @@ void MeasurePostMessage()
 
 int wmain(int argc, wchar_t** argv)
 {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    g_ticksPerUs = double(f.QuadPart) / 1e6;
     SetEnvironmentVariableW(L"KVSIM_INSTANCE", L"bench_notify");
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     int rc = 0;

@@ -5,72 +5,17 @@
 //    enumeration that finds the same endpoint, on the default topology and
 //    on one with 32 endpoints where the speakers come last.
 #include "device/KVDeviceEndpoint.h"
-#include "SimState.h"
+#include "BenchSupport.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
 
+using namespace bench;
+
 constexpr int kNotifySamples = 300;
 constexpr int kBindSamples = 40;
-
-double g_ticksPerUs;
-LONGLONG Now()
-{
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-void Line(const char* figure, double value, const char* floor, double floorValue, const char* unit)
-{
-    std::printf("%s: %.1f %s vs %s: %.1f %s, ratio %.2f\n", figure, value, unit, floor, floorValue, unit,
-                floorValue > 0 ? value / floorValue : 0.0);
-}
-
-// A thread that, each time it is woken, stamps the time and runs one action.
-struct Trigger {
-    std::function<void()> action;
-    HANDLE hGo = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    HANDLE hThread = nullptr;
-    volatile LONGLONG t0 = 0;
-    volatile bool bStop = false;
-
-    explicit Trigger(std::function<void()> a) : action(std::move(a))
-    {
-        hThread = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-    }
-    ~Trigger()
-    {
-        bStop = true;
-        SetEvent(hGo);
-        WaitForSingleObject(hThread, 5000);
-        CloseHandle(hThread);
-        CloseHandle(hGo);
-    }
-    static DWORD WINAPI Run(void* p)
-    {
-        Trigger* t = static_cast<Trigger*>(p);
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        while (WaitForSingleObject(t->hGo, INFINITE) == WAIT_OBJECT_0 && !t->bStop) {
-            t->t0 = Now();
-            t->action();
-        }
-        CoUninitialize();
-        return 0;
-    }
-};
 
 // Microseconds from the trigger to the message's retrieval on this thread.
 std::vector<double> Latencies(Trigger& trigger, HWND hWnd, UINT nMsg)
@@ -78,7 +23,7 @@ std::vector<double> Latencies(Trigger& trigger, HWND hWnd, UINT nMsg)
     std::vector<double> us;
     MSG msg;
     for (int i = 0; i < kNotifySamples; ++i) {
-        SetEvent(trigger.hGo);
+        trigger.Fire(i);
         const ULONGLONG deadline = GetTickCount64() + 5000;
         bool bSeen = false;
         while (!bSeen && GetTickCount64() < deadline) {
@@ -86,7 +31,7 @@ std::vector<double> Latencies(Trigger& trigger, HWND hWnd, UINT nMsg)
                 continue;
             while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
                 if (msg.hwnd == hWnd && msg.message == nMsg && !bSeen) {
-                    us.push_back(double(Now() - trigger.t0) / g_ticksPerUs);
+                    us.push_back(Us(Now() - trigger.t0));
                     bSeen = true;
                 }
                 DispatchMessageW(&msg);
@@ -106,7 +51,7 @@ void MeasureNotification(CKVDeviceEndpoint& session)
     int n = 0;
     std::vector<double> driver;
     {
-        Trigger write([&] { pEQ->SetBandLevel(0, (++n & 1) ? 0.5f : 0.0f); });
+        Trigger write([&](int) { pEQ->SetBandLevel(0, (++n & 1) ? 0.5f : 0.0f); });
         driver = Latencies(write, session.m_hWndHidden, WM_DRIVER_CHANGE);
     }
     pEQ->Release();
@@ -114,7 +59,7 @@ void MeasureNotification(CKVDeviceEndpoint& session)
     HWND hWnd = CreateWindowExW(0, L"STATIC", nullptr, WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     std::vector<double> bare;
     {
-        Trigger post([&] { PostMessageW(hWnd, WM_APP, 0, 0); });
+        Trigger post([&](int) { PostMessageW(hWnd, WM_APP, 0, 0); });
         bare = Latencies(post, hWnd, WM_APP);
     }
     DestroyWindow(hWnd);
@@ -128,11 +73,11 @@ void MeasureRebind(CKVDeviceEndpoint& session, const char* pszTopology)
     for (int i = 0; i < kBindSamples; ++i) {
         LONGLONG t0 = Now();
         session.EnumEndpoint();
-        same.push_back(double(Now() - t0) / g_ticksPerUs / 1000.0);
+        same.push_back(Ms(Now() - t0));
         session.m_strDevice.clear();  // forget the binding, so the same endpoint binds anew
         t0 = Now();
         session.EnumEndpoint();
-        rebind.push_back(double(Now() - t0) / g_ticksPerUs / 1000.0);
+        rebind.push_back(Ms(Now() - t0));
     }
     char figure[128];
     std::snprintf(figure, sizeof(figure), "rebind, %s", pszTopology);
@@ -152,9 +97,6 @@ bool Load(const wchar_t* pszFile)
 
 int wmain()
 {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    g_ticksPerUs = double(f.QuadPart) / 1e6;
     SetEnvironmentVariableW(L"KVSIM_INSTANCE", L"bench_session");
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     if (!Load(nullptr))

@@ -8,35 +8,17 @@
 //    from the same templates;
 //  - painting alone: the equalizer page, the busiest, repainted whole as it
 //    is shown, against a bare dialog from its template (14).
-#include <windows.h>
-#include <commctrl.h>
-#include <objbase.h>
+#include "BenchSupport.h"
 
-#include "SimState.h"
-
-#include <algorithm>
 #include <cstdio>
-#include <cwchar>
 #include <vector>
 
 namespace {
 
+using namespace bench;
+
 constexpr int kSamples = 60;
 constexpr int kWarmUp = 5;
-
-double g_ticksPerMs;
-LONGLONG Now()
-{
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart;
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 void Line(const char* figure, double value, const char* floor, double floorValue)
 {
@@ -63,7 +45,7 @@ double Time(Action action, CleanUp cleanUp)
         const LONGLONG t0 = Now();
         action();
         Pump();
-        const double ms = (Now() - t0) / g_ticksPerMs;
+        const double ms = Ms(Now() - t0);
         cleanUp();
         Pump();
         if (i >= kWarmUp)
@@ -81,29 +63,15 @@ INT_PTR CALLBACK PlainDlgProc(HWND, UINT nMsg, WPARAM, LPARAM)
 
 int wmain()
 {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    g_ticksPerMs = static_cast<double>(f.QuadPart) / 1000.0;
-    SetEnvironmentVariableW(L"KVSIM_INSTANCE", L"bench_windows");
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
-    InitCommonControlsEx(&icc);
-    wchar_t szError[256] = L"";
-    if (!kvsim::LoadDefaultTopology(szError, 256)) {
-        std::fwprintf(stderr, L"bench_windows: %ls\n", szError);
+    bench::PluginHost plugin(L"bench_windows");
+    if (!plugin.Ok())
         return 1;
-    }
-    HMODULE hDll = LoadLibraryW(L"KVEffect.dll");
-    auto pfnInit = reinterpret_cast<HWND(WINAPI*)(HWND, int, const RECT*, int)>(GetProcAddress(hDll, "InitPlugin"));
-    auto pfnUninit = reinterpret_cast<void(WINAPI*)(HWND)>(GetProcAddress(hDll, "UninitPlugin"));
     HMODULE hRes = LoadLibraryExW(L"KVEffRsc.rsc", nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    if (!pfnInit || !pfnUninit || !hRes) {
-        std::fprintf(stderr, "bench_windows: KVEffect.dll or KVEffRsc.rsc missing\n");
+    if (!hRes) {
+        std::fprintf(stderr, "bench_windows: KVEffRsc.rsc missing\n");
         return 1;
     }
-    HWND hHost = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", L"bench", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                 900, 700, nullptr, nullptr, nullptr, nullptr);
-    const RECT rc = {8, 80, 700, 600};
+    HWND hHost = plugin.hHost;
 
     std::vector<HWND> bare;
     auto makeBare = [&](std::initializer_list<int> ids) {
@@ -121,16 +89,16 @@ int wmain()
     const double fBareOpen = Time([&] { makeBare({9, 10, 11}); }, destroyBare);
 
     HWND hMain = nullptr;
-    HWND hPanel = pfnInit(hHost, 0, &rc, 0);
-    const double fOpen = Time([&] { hMain = pfnInit(hHost, 1, &rc, 0); }, [&] { pfnUninit(hMain); });
-    pfnUninit(hPanel);
-    const double fOpenWithSession = Time([&] { hMain = pfnInit(hHost, 1, &rc, 0); }, [&] { pfnUninit(hMain); });
+    HWND hPanel = plugin.Open(0);
+    const double fOpen = Time([&] { hMain = plugin.Open(1); }, [&] { plugin.Close(hMain); });
+    plugin.Close(hPanel);
+    const double fOpenWithSession = Time([&] { hMain = plugin.Open(1); }, [&] { plugin.Close(hMain); });
     Line("open main window", fOpen, "bare templates 9+10+11", fBareOpen);
     Line("open main window and session", fOpenWithSession, "bare templates 9+10+11", fBareOpen);
 
     // Page switches: the button of the next page, clicked, against one bare
     // page replaced by the next.
-    hMain = pfnInit(hHost, 1, &rc, 0);
+    hMain = plugin.Open(1);
     int nNext = 0;
     const double fSwitch = Time(
         [&] {
@@ -139,7 +107,7 @@ int wmain()
             SendMessageW(GetDlgItem(hMain, id > 1005 ? 1002 : id), BM_CLICK, 0, 0);
         },
         [] {});
-    pfnUninit(hMain);
+    plugin.Close(hMain);
     makeBare({11});
     int nBare = 0;
     const double fBareSwitch = Time(
@@ -155,14 +123,14 @@ int wmain()
     const auto repaint = [](HWND h) {
         return [h] { RedrawWindow(h, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW); };
     };
-    hMain = pfnInit(hHost, 1, &rc, 0);
+    hMain = plugin.Open(1);
     SendMessageW(GetDlgItem(hMain, 1005), BM_CLICK, 0, 0);
     Pump();
     HWND hEqualizer = nullptr;  // the page holding the first band's slider
     for (HWND h = GetWindow(hMain, GW_CHILD); h && !hEqualizer; h = GetWindow(h, GW_HWNDNEXT))
         hEqualizer = GetDlgItem(h, 1110) ? h : nullptr;
     const double fRepaint = hEqualizer ? Time(repaint(hEqualizer), [] {}) : 0.0;
-    pfnUninit(hMain);
+    plugin.Close(hMain);
     makeBare({14});
     const double fBareRepaint = Time(repaint(bare.front()), [] {});
     destroyBare();
@@ -171,9 +139,6 @@ int wmain()
     else
         std::fprintf(stderr, "bench_windows: the equalizer page was not found\n");
 
-    DestroyWindow(hHost);
     FreeLibrary(hRes);
-    FreeLibrary(hDll);
-    CoUninitialize();
     return 0;
 }
