@@ -115,6 +115,9 @@ protected:
         int i = key == kCustom ? -1 : FindKey(f, key);
         bool bKeep = key == kCustom || (i < 0 && kvsim::FindExtraPreset(*a.node, f, key.c_str(), false));
         if (i < 0 && !bKeep) return E_INVALIDARG;
+        // The custom setting chosen again changes nothing, so nobody is told;
+        // the sliders choose it at every move.
+        if (key == kCustom && key == f.szActive) return S_OK;
         CopyTextW(f.szActive, kvsim::kKeyCch, key.c_str(), false);
         PostPreset(KVPRESET_ACTIVE, 0);
         if (i >= 0) kvsim::ApplyPreset(m_ref.nNode, *a.node, f.presets[i], m_kind == PresetKind::EQ);

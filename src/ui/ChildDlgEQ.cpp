@@ -146,8 +146,22 @@ void CChildDlgEQ::SetCurveActive(BOOL bEqualizerOn)
 
 void CChildDlgEQ::ShowCustomPreset()
 {
-    m_cmbEQPreset.SetWindowText(LoadUIString(IDS_EQ_PRESET_CUSTOM).c_str());
+    SetCustomText();
     Invalidate(TRUE);
+}
+
+// Every slider move asks for this: setting the same text again would only
+// repaint the box.
+void CChildDlgEQ::SetCustomText()
+{
+    const std::wstring strCustom = LoadUIString(IDS_EQ_PRESET_CUSTOM);
+    std::wstring strNow;
+    m_cmbEQPreset.GetWindowText(strNow);
+    if (strNow == strCustom && m_cmbEQPreset.GetCurSel() < 0)
+        return;
+    // No list entry stands for it, so none stays selected.
+    m_cmbEQPreset.SetCurSel(-1);
+    m_cmbEQPreset.SetWindowText(strCustom.c_str());
 }
 
 void CChildDlgEQ::UpdateEQScreen()
@@ -482,7 +496,7 @@ void CChildDlgEQ::OnVScroll(UINT nSBCode, UINT nPos, CWnd* pScrollBar)
                 pEQ->SetPreamp(fLevel);
         }
         if (m_pEQPreset && (m_pEQPreset->m_pWide || m_pEQPreset->m_pNarrow) && SUCCEEDED(SetActivePresetKey(nullptr))) {
-            m_cmbEQPreset.SetWindowText(LoadUIString(IDS_EQ_PRESET_CUSTOM).c_str());
+            SetCustomText();
             Enable(&m_btnEQPresetSave, TRUE);
             Enable(&m_btnEQPresetDel, FALSE);
         }
@@ -761,7 +775,7 @@ LRESULT CChildDlgEQ::OnEQPresetSNDIMessage(WPARAM wHint, LPARAM)
     KVTRACE(L"\n CChildDlgEQ::OnEQPresetSNDIMessage, bEQPresetEnable = %d", bNamed);
     UINT nIndex = 0;
     if (!bNamed) {
-        m_cmbEQPreset.SetWindowText(LoadUIString(IDS_EQ_PRESET_CUSTOM).c_str());
+        SetCustomText();
         if (bEnabled) {
             Enable(&m_btnEQPresetSave, TRUE);
             Enable(&m_btnEQPresetDel, FALSE);

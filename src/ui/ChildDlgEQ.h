@@ -82,6 +82,7 @@ private:
     HRESULT SavePresetName(const std::wstring& strName);
     BOOL IsNamedActive();
     void ShowCustomPreset();
+    void SetCustomText();
     void SetScaleLabel(int nID, float fValue, const std::wstring& strUnit);
     void SetCurveActive(BOOL bEqualizerOn);
     template <class F>

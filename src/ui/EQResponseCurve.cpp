@@ -18,12 +18,14 @@ COLORREF Blend(COLORREF crFore, COLORREF crBack, int nPercent)
                mix(GetBValue(crFore), GetBValue(crBack)));
 }
 
-// |H(e^jw)|^2 of a biquad with normalised coefficients.
-double Power(const double (&c)[3], double w)
+}  // namespace
+
+namespace {
+
+// Beyond what any scale shows; keeps a hostile level from overflowing.
+float DrawableLevel(float fLevel)
 {
-    const double re = c[0] + c[1] * std::cos(w) + c[2] * std::cos(2 * w);
-    const double im = c[1] * std::sin(w) + c[2] * std::sin(2 * w);
-    return re * re + im * im;
+    return std::isfinite(fLevel) ? std::clamp(fLevel, -60.0f, 60.0f) : 0.0f;
 }
 
 }  // namespace
@@ -38,14 +40,14 @@ void CEQResponseCurve::SetBand(UINT nBand, double fHz, float fLevel)
     if (nBand >= kMaxBands)
         return;
     m_fHz[nBand] = std::isfinite(fHz) && fHz > 0.0 ? fHz : 0.0;
-    m_fLevel[nBand] = std::isfinite(fLevel) ? fLevel : 0.0f;
+    m_fLevel[nBand] = DrawableLevel(fLevel);
     m_nBands = std::max(m_nBands, nBand + 1);
 }
 
 void CEQResponseCurve::SetLevel(UINT nBand, float fLevel)
 {
     if (nBand < m_nBands)
-        m_fLevel[nBand] = std::isfinite(fLevel) ? fLevel : 0.0f;
+        m_fLevel[nBand] = DrawableLevel(fLevel);
 }
 
 void CEQResponseCurve::SetScale(float fMin, float fMax)
@@ -86,10 +88,9 @@ double CEQResponseCurve::QualityOf(UINT nBand) const
     return std::clamp(0.75 * std::sqrt(p) / (p - 1.0), 0.3, 8.0);
 }
 
-double CEQResponseCurve::ResponseAt(double fHz) const
+void CEQResponseCurve::Prepare(Biquad (&filters)[kMaxBands], UINT* pnFilters) const
 {
-    const double w = 2 * kPi * std::clamp(fHz, 1.0, 0.49 * kSampleRate) / kSampleRate;
-    double fDb = 0.0;
+    UINT n = 0;
     for (UINT b = 0; b < m_nBands; ++b) {
         if (m_fLevel[b] == 0.0f)
             continue;
@@ -98,11 +99,37 @@ double CEQResponseCurve::ResponseAt(double fHz) const
         const double A = std::pow(10.0, m_fLevel[b] / 40.0);
         const double w0 = 2 * kPi * CentreOf(b) / kSampleRate;
         const double alpha = std::sin(w0) / (2 * QualityOf(b));
-        const double num[3] = {1 + alpha * A, -2 * std::cos(w0), 1 - alpha * A};
-        const double den[3] = {1 + alpha / A, -2 * std::cos(w0), 1 - alpha / A};
-        fDb += 10.0 * std::log10(Power(num, w) / Power(den, w));
+        Biquad& f = filters[n++];
+        f.num[0] = 1 + alpha * A;
+        f.num[1] = f.den[1] = -2 * std::cos(w0);
+        f.num[2] = 1 - alpha * A;
+        f.den[0] = 1 + alpha / A;
+        f.den[2] = 1 - alpha / A;
     }
-    return fDb;
+    *pnFilters = n;
+}
+
+double CEQResponseCurve::Evaluate(const Biquad* pFilters, UINT nFilters, double fHz)
+{
+    const double w = 2 * kPi * std::clamp(fHz, 1.0, 0.49 * kSampleRate) / kSampleRate;
+    const double c1 = std::cos(w), c2 = std::cos(2 * w), s1 = std::sin(w), s2 = std::sin(2 * w);
+    auto power = [&](const double (&c)[3]) {
+        const double re = c[0] + c[1] * c1 + c[2] * c2;
+        const double im = c[1] * s1 + c[2] * s2;
+        return re * re + im * im;
+    };
+    double fRatio = 1.0;
+    for (UINT i = 0; i < nFilters; ++i)
+        fRatio *= power(pFilters[i].num) / power(pFilters[i].den);
+    return 10.0 * std::log10(fRatio);
+}
+
+double CEQResponseCurve::ResponseAt(double fHz) const
+{
+    Biquad filters[kMaxBands];
+    UINT n = 0;
+    Prepare(filters, &n);
+    return Evaluate(filters, n, fHz);
 }
 
 double CEQResponseCurve::FrequencyFromLabel(const wchar_t* pszLabel)
@@ -168,12 +195,15 @@ void CEQResponseCurve::Draw(HDC hdc, const RECT& rc, COLORREF crText, COLORREF c
 
     // One point every two pixels is smooth at any size.
     const int nPoints = std::max(2, cx / 2 + 1);
-    POINT pts[2 * 1024 + 2];
+    POINT pts[1024];
     const int n = std::min(nPoints, 1024);
+    Biquad filters[kMaxBands];
+    UINT nFilters = 0;
+    Prepare(filters, &nFilters);
     for (int i = 0; i < n; ++i) {
         const double t = static_cast<double>(i) / (n - 1);
         pts[i].x = static_cast<LONG>(std::lround(t * (cx - 1)));
-        pts[i].y = yOf(ResponseAt(std::pow(10.0, fLogLow + t * fLogSpan)));
+        pts[i].y = yOf(Evaluate(filters, nFilters, std::pow(10.0, fLogLow + t * fLogSpan)));
     }
     // The area between the curve and 0 dB, lightly shaded.
     POINT poly[1024 + 2];

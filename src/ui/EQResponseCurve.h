@@ -33,6 +33,13 @@ public:
     void Draw(HDC hdc, const RECT& rc, COLORREF crText, COLORREF crBack) const;
 
 private:
+    struct Biquad {
+        double num[3], den[3];
+    };
+    // One filter per band that is not flat; the drawing evaluates them at
+    // every point, so they are worked out once.
+    void Prepare(Biquad (&filters)[kMaxBands], UINT* pnFilters) const;
+    static double Evaluate(const Biquad* pFilters, UINT nFilters, double fHz);
     double CentreOf(UINT nBand) const;
     double QualityOf(UINT nBand) const;
 
