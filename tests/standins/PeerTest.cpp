@@ -19,7 +19,7 @@ namespace {
 constexpr wchar_t kPeerWindow[] = L"KVDEVICE_EP_HIDDENWINDOW_863422985_PERSISTENT";
 constexpr wchar_t kMasterMessage[] = L"KVWINMSG_MasterOnOffChanged";
 constexpr wchar_t kPluginWindow[] = L"KVDEVICE_EP_HIDDENWINDOW_863422985_UI";
-constexpr PROPERTYKEY kMasterKey = {{0xC490355E, 0xD886, 0x407D, {0xBD, 0x7D, 0xBC, 0x0C, 0xE7, 0x79, 0xCC, 0x7F}}, 8};
+using standins::kMasterKey;
 constexpr PROPERTYKEY kEffectInfoKey = {{0x0F739373, 0xAFD0, 0x4EB8, {0x9F, 0xAF, 0x01, 0xAB, 0xD6, 0xFB, 0xE5, 0x14}}, 8};
 
 std::vector<std::string> LogLines(const std::wstring& path, size_t nWanted = 0)

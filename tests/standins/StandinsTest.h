@@ -2,6 +2,7 @@
 // topology, and running programs.
 #pragma once
 #include <windows.h>
+#include <wtypes.h>
 
 #include <string>
 
@@ -14,6 +15,8 @@ constexpr wchar_t kSpeakersId[] = L"{0.0.0.00000000}.{5C1E2A7B-93D4-4F60-8B2E-7A
 constexpr wchar_t kHeadphonesId[] = L"{0.0.0.00000000}.{5C1E2A7B-93D4-4F60-8B2E-7A11C0DE5102}";
 constexpr wchar_t kSpeakersPath[] = L"HDAUDIO\\FUNC_01&VEN_7F11&DEV_0042&SUBSYS_7F110042\\4&2A1B3C&0&0001";
 constexpr int kSpeakersNode = 0;
+// The master switch's value in the effects store.
+constexpr PROPERTYKEY kMasterKey = {{0xC490355E, 0xD886, 0x407D, {0xBD, 0x7D, 0xBC, 0x0C, 0xE7, 0x79, 0xCC, 0x7F}}, 8};
 constexpr int kHeadphonesNode = 1;
 
 // The tests' topology; the headphones' name and form factor vary so a test can
