@@ -29,12 +29,12 @@ inline int RoundHalfAway(float fValue, float fStep)
     return TruncateToInt(q > 0.0 ? q + 0.5 : q - 0.5);
 }
 
-// Add 0.5 whatever the sign, then truncate toward zero.
+// Add 0.5 whatever the sign, then truncate toward zero; divided in double.
 inline int RoundAddHalf(float fValue, float fStep)
 {
     if (fStep == 0.0f)
         return 0;
-    return TruncateToInt(static_cast<double>(fValue / fStep) + 0.5);
+    return TruncateToInt(static_cast<double>(fValue) / fStep + 0.5);
 }
 
 // Back to the driver: position times the remembered granularity, in float.

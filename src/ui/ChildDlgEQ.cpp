@@ -558,10 +558,14 @@ void CChildDlgEQ::OnBtnEQPresetDel()
     else if (pEntry->NarrowKey())
         strKeyA = pEntry->NarrowKey();
 
+    const UINT nBinding = m_nBinding;
     CMsgBoxDlg dlg;
     dlg.m_strMessage = LoadUIString(IDS_EQ_PRESET_DELETE) + L"\n\n" + strName;
     dlg.m_nType = MB_YESNO;
     if (dlg.DoModal() != IDYES)
+        return;
+    // Re-bound meanwhile (another device): the key asked about is not its.
+    if (nBinding != m_nBinding)
         return;
 
     if (!m_pEQPreset || !(m_pEQPreset->m_pWide || m_pEQPreset->m_pNarrow) || !IsNamedActive())
@@ -769,9 +773,9 @@ LRESULT CChildDlgEQ::OnEQPresetSNDIMessage(WPARAM wHint, LPARAM)
         }
         return 0;
     }
+    // A failed read leaves it TRUE: the box then keeps what it shows.
     BOOL bNamed = TRUE;
-    if (m_pEQPreset->m_pWide || m_pEQPreset->m_pNarrow)
-        bNamed = IsNamedActive();
+    m_pEQPreset->IsNamedPresetActive(&bNamed);
     KVTRACE(L"\n CChildDlgEQ::OnEQPresetSNDIMessage, bEQPresetEnable = %d", bNamed);
     UINT nIndex = 0;
     if (!bNamed) {
@@ -858,6 +862,7 @@ LRESULT CChildDlgEQ::OnDeviceEndpointChange(WPARAM, LPARAM)
 void CChildDlgEQ::CloseDriver()
 {
     KVTRACE(L"\n CChildDlgEQ::CloseDriver()");
+    ++m_nBinding;
     ClearPresets();
     DropFeature(m_pEQ, m_cbEQHandle);
     DropFeature(m_pEQPreset, m_cbEQPresetHandle);

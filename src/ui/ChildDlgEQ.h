@@ -60,6 +60,7 @@ public:
     int m_nBandOffsets[CEQResponseCurve::kMaxBands] = {};
     float m_fBandSteps[CEQResponseCurve::kMaxBands] = {};
     UINT m_nBandsMapped = 0;
+    UINT m_nBinding = 0;  // counts CloseDriver calls, so a question can tell it outlived its objects
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;

@@ -62,9 +62,9 @@ void ShowToggleGroup(CWnd* pParent, int nCheck, BOOL bAvailable, BOOL bMasterOn,
 // for millions of ticks; past a thousand they are spaced out.
 int TickFrequency(int nMin, int nMax)
 {
-    int nFreq = nMax / 10;
+    int nFreq = nMax / 10;  // below 1: no ticks between the ends
     if (nFreq < 1)
-        nFreq = 1;
+        return 0;
     const long long nSpan = static_cast<long long>(nMax) - nMin;
     if (nSpan / nFreq > 1000)
         nFreq = static_cast<int>(nSpan / 1000 + 1);
@@ -293,8 +293,8 @@ LRESULT CChildDlgEnhancement::OnBassManagementChange(WPARAM, LPARAM)
     EnableItem(this, IDC_CHK_SUBWOOFER_GAIN, bSubAvailable && bMasterOn);
     if (bSubAvailable) {
         m_chkSubWooferGain.SetWindowText(FormatOneInt(LoadUIString(IDS_SUBWOOFER_GAIN_FMT), nLabel).c_str());
-        if (bSubChecked)
-            m_chkSubWooferGain.SetCheck(BST_CHECKED);
+        // Both ways: another program may have switched it off.
+        m_chkSubWooferGain.SetCheck(bSubChecked ? BST_CHECKED : BST_UNCHECKED);
     }
     return 0;
 }

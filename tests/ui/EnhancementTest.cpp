@@ -104,6 +104,11 @@ TEST_F(Enhancement, ClicksWriteAtOnceAndTheDriversNoticesRefresh)
     EXPECT_TRUE(Enabled(h, IDC_SLD_CROSSOVER)) << "enabled by the driver's notice";
     Click(h, IDC_CHK_SUBWOOFER_GAIN);
     EXPECT_EQ(L"0", Get(L"speakers", L"subwoofer.state"));
+    for (const wchar_t* state : {L"1", L"0"}) {  // switched elsewhere, both ways
+        Set(L"speakers", L"subwoofer.state", state);
+        Pump();
+        EXPECT_EQ(state[0] == L'1' ? BST_CHECKED : BST_UNCHECKED, Checked(h, IDC_CHK_SUBWOOFER_GAIN)) << state;
+    }
 
     // Another process changes the driver; the page follows within a pump.
     RunKvsim(L"set speakers bassboost.value 6");
