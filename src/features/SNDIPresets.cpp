@@ -267,12 +267,11 @@ HRESULT PrepareEnum(I* p, DWORD dwLanguage, CPresetEnumObserver& obs)
     return hr;
 }
 
-template <bool bReverb, class I>
-HRESULT EnumWide(I* p, DWORD dwLanguage, CPresetList& list, CPresetEnumObserver& obs)
+// dwOnlyKind 0 takes every entry; another kind skips the rest unnamed.
+template <class I>
+void WalkWide(I* p, DWORD dwOnlyKind, CPresetList& list, CPresetEnumObserver& obs)
 {
-    HRESULT hr = PrepareEnum<bReverb>(p, dwLanguage, obs);
-    if (FAILED(hr))
-        return hr;
+    HRESULT hr = S_OK;
     // One spare unit each, so a driver that fills the buffer cannot run us off its end.
     wchar_t szKey[CPreset::kWideKeyChars + 1];
     wchar_t szName[CPreset::kNameChars + 1];
@@ -284,7 +283,7 @@ HRESULT EnumWide(I* p, DWORD dwLanguage, CPresetList& list, CPresetEnumObserver&
         obs.OnEnumPreset(i, hr);
         if (FAILED(hr))
             break;
-        if (bReverb && dwKind != KV_PRESET_BUILTIN)
+        if (dwOnlyKind && dwKind != dwOnlyKind)
             continue;
         szName[0] = L'\0';
         szName[CPreset::kNameChars] = L'\0';
@@ -296,15 +295,12 @@ HRESULT EnumWide(I* p, DWORD dwLanguage, CPresetList& list, CPresetEnumObserver&
         if (pPreset)
             list.push_back(pPreset);
     }
-    return S_OK;
 }
 
-template <bool bReverb, class I>
-HRESULT EnumNarrow(I* p, DWORD dwLanguage, CPresetList& list, CPresetEnumObserver& obs)
+template <class I>
+void WalkNarrow(I* p, DWORD dwOnlyKind, CPresetList& list, CPresetEnumObserver& obs)
 {
-    HRESULT hr = PrepareEnum<bReverb>(p, dwLanguage, obs);
-    if (FAILED(hr))
-        return hr;
+    HRESULT hr = S_OK;
     char szKey[KV_PRESET_KEY_CB_NARROW + 1];
     char szName[CPreset::kNameChars + 1];
     wchar_t szWideName[CPreset::kNameChars];
@@ -317,7 +313,7 @@ HRESULT EnumNarrow(I* p, DWORD dwLanguage, CPresetList& list, CPresetEnumObserve
         obs.OnEnumPreset(i, hr);
         if (FAILED(hr))
             break;
-        if (bReverb && dwKind != KV_PRESET_BUILTIN)
+        if (dwOnlyKind && dwKind != dwOnlyKind)
             continue;
         szName[0] = '\0';
         szName[CPreset::kNameChars] = '\0';
@@ -331,7 +327,24 @@ HRESULT EnumNarrow(I* p, DWORD dwLanguage, CPresetList& list, CPresetEnumObserve
         if (pPreset)
             list.push_back(pPreset);
     }
-    return S_OK;
+}
+
+// Configures the walk first; the reverb list takes built-in presets only.
+template <bool bReverb, class TPresets>
+HRESULT EnumFlavour(TPresets* pPresets, DWORD dwLanguage, CPresetList& list, CPresetEnumObserver& obs)
+{
+    const DWORD dwOnlyKind = bReverb ? KV_PRESET_BUILTIN : 0;
+    HRESULT hr = E_FAIL;
+    if (pPresets->m_pWide) {
+        hr = PrepareEnum<bReverb>(pPresets->m_pWide, dwLanguage, obs);
+        if (SUCCEEDED(hr))
+            WalkWide(pPresets->m_pWide, dwOnlyKind, list, obs);
+    } else if (pPresets->m_pNarrow) {
+        hr = PrepareEnum<bReverb>(pPresets->m_pNarrow, dwLanguage, obs);
+        if (SUCCEEDED(hr))
+            WalkNarrow(pPresets->m_pNarrow, dwOnlyKind, list, obs);
+    }
+    return FAILED(hr) ? hr : S_OK;
 }
 
 // The first entry of the bound flavour whose key equals the active one.
@@ -387,12 +400,7 @@ HRESULT EnumEQPresets(CSNDIEQPresetU* pPresets, DWORD dwLanguage, CPresetList& l
     ClearPresetList(list);
     if (!pPresets)
         return E_POINTER;
-    CPresetEnumObserver& obs = pObserver ? *pObserver : g_silentObserver;
-    if (pPresets->m_pWide)
-        return EnumWide<false>(pPresets->m_pWide, dwLanguage, list, obs);
-    if (pPresets->m_pNarrow)
-        return EnumNarrow<false>(pPresets->m_pNarrow, dwLanguage, list, obs);
-    return E_FAIL;
+    return EnumFlavour<false>(pPresets, dwLanguage, list, pObserver ? *pObserver : g_silentObserver);
 }
 
 HRESULT EnumRVXPresets(CSNDIRVXPresetU* pPresets, DWORD dwLanguage, CPresetList& list,
@@ -401,12 +409,21 @@ HRESULT EnumRVXPresets(CSNDIRVXPresetU* pPresets, DWORD dwLanguage, CPresetList&
     ClearPresetList(list);
     if (!pPresets)
         return E_POINTER;
-    CPresetEnumObserver& obs = pObserver ? *pObserver : g_silentObserver;
+    return EnumFlavour<true>(pPresets, dwLanguage, list, pObserver ? *pObserver : g_silentObserver);
+}
+
+HRESULT ListEQPresets(CSNDIEQPresetU* pPresets, DWORD dwOnlyKind, CPresetList& list)
+{
+    ClearPresetList(list);
+    if (!pPresets)
+        return E_POINTER;
     if (pPresets->m_pWide)
-        return EnumWide<true>(pPresets->m_pWide, dwLanguage, list, obs);
-    if (pPresets->m_pNarrow)
-        return EnumNarrow<true>(pPresets->m_pNarrow, dwLanguage, list, obs);
-    return E_FAIL;
+        WalkWide(pPresets->m_pWide, dwOnlyKind, list, g_silentObserver);
+    else if (pPresets->m_pNarrow)
+        WalkNarrow(pPresets->m_pNarrow, dwOnlyKind, list, g_silentObserver);
+    else
+        return E_FAIL;
+    return S_OK;
 }
 
 HRESULT FindActiveEQPreset(CSNDIEQPresetU* pPresets, const CPresetList& list, int* pnIndex)

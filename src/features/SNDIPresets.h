@@ -142,6 +142,10 @@ HRESULT EnumEQPresets(CSNDIEQPresetU* pPresets, DWORD dwLanguage, CPresetList& l
 HRESULT EnumRVXPresets(CSNDIRVXPresetU* pPresets, DWORD dwLanguage, CPresetList& list,
                        CPresetEnumObserver* pObserver = nullptr);
 
+// The same walk over the configuration and language already set, taking
+// only entries of dwOnlyKind (0: all); the others are not asked for names.
+HRESULT ListEQPresets(CSNDIEQPresetU* pPresets, DWORD dwOnlyKind, CPresetList& list);
+
 // The index of the active preset in a list of the bound flavour, or -1.
 HRESULT FindActiveEQPreset(CSNDIEQPresetU* pPresets, const CPresetList& list, int* pnIndex);
 HRESULT FindActiveRVXPreset(CSNDIRVXPresetU* pPresets, const CPresetList& list, int* pnIndex);

@@ -16,23 +16,9 @@
 
 namespace {
 
-constexpr ULONGLONG kEffectEQ = 8;  // the equalizer's bit of the effect-info mask
 constexpr UINT kMaxBandIndex = 16;
 constexpr UINT kBandLabelBytes = 128;
 constexpr DWORD kDefaultLanguage = 1033;
-
-// Driver events and hints of the equalizer and its presets.
-constexpr UINT kEventEQ = 0x810;
-constexpr UINT kEventEQPreset = 0x1001;
-constexpr UINT kEventEQPresetAlt = 0x2001;
-constexpr UINT kHintWholeEQ = 0x80000202;
-constexpr UINT kHintBandLevel = 0xC0000001;
-constexpr UINT kHintPreamp = 0xC0000002;
-constexpr UINT kHintOnOff = 0x80000100;
-constexpr UINT kArgOn = 0x80000101;
-constexpr UINT kHintPresetAdded = 0x80000001;
-constexpr UINT kHintPresetRemoved = 0x80000002;
-constexpr UINT kHintActivePreset = 0x80000003;
 
 constexpr int kBandCtrlCount = IDC_SLD_EQ_BAND_9 - IDC_SLD_EQ_BAND_0 + 1;
 
@@ -139,7 +125,7 @@ void CChildDlgEQ::InvalidateCurve()
 void CChildDlgEQ::SetCurveActive(BOOL bEqualizerOn)
 {
     BOOL bMasterOn = TRUE;
-    GetEffectInfo(kEffectEQ, &bMasterOn, nullptr);
+    GetEffectInfo(KV_EFX_EQ, &bMasterOn, nullptr);
     m_curve.SetActive(bEqualizerOn && bMasterOn);
     InvalidateCurve();
 }
@@ -171,7 +157,7 @@ void CChildDlgEQ::UpdateEQScreen()
         return;
 
     BOOL bMasterOn = TRUE, bRecordedOn = FALSE;
-    GetEffectInfo(kEffectEQ, &bMasterOn, &bRecordedOn);
+    GetEffectInfo(KV_EFX_EQ, &bMasterOn, &bRecordedOn);
 
     ISNDIEQ* pEQ = m_pEQ ? m_pEQ->m_pInterface : nullptr;
     BOOL bEnabled = FALSE, bPresent = FALSE;
@@ -400,17 +386,6 @@ HRESULT CChildDlgEQ::SetActivePresetKey(const CPreset* pPreset)
         const char* pszKey = pPreset ? pPreset->NarrowKey() : kCustomPresetA;
         return pszKey ? pNarrow->SetActivePreset(pszKey) : E_INVALIDARG;
     }
-    return E_FAIL;
-}
-
-HRESULT CChildDlgEQ::DeletePresetKey(const CPreset* pPreset)
-{
-    if (!m_pEQPreset || !pPreset)
-        return E_FAIL;
-    if (ISNDIEQPresetU* pWide = m_pEQPreset->m_pWide)
-        return pPreset->WideKey() ? pWide->DeletePreset(pPreset->WideKey()) : E_INVALIDARG;
-    if (ISNDIEQPreset* pNarrow = m_pEQPreset->m_pNarrow)
-        return pPreset->NarrowKey() ? pNarrow->DeletePreset(pPreset->NarrowKey()) : E_INVALIDARG;
     return E_FAIL;
 }
 
@@ -663,9 +638,9 @@ LONG CALLBACK CChildDlgEQ::DriverCallback(UINT eEvent, UINT dwHint, UINT dwArg, 
     KVTRACE(L"\n CChildDlgEQ::DriverCallback(eEvent=0x%x, dwHint=0x%x, dwArg=0x%x)", eEvent, dwHint, dwArg);
     auto* pThis = static_cast<CChildDlgEQ*>(pContext);
     UINT nMsg = 0;
-    if (eEvent == kEventEQ)
+    if (eEvent == KVEVT_EQ)
         nMsg = WM_EQ_DRIVER_CHANGE_FIRST;
-    else if (eEvent == kEventEQPreset || eEvent == kEventEQPresetAlt)
+    else if (eEvent == KVEVT_EQPRESET || eEvent == KVEVT_EQPRESET_NARROW)
         nMsg = WM_EQ_DRIVER_CHANGE_LAST;
     if (nMsg && pThis && pThis->m_hWnd)
         ::PostMessageW(pThis->m_hWnd, nMsg, dwHint, dwArg);
@@ -682,10 +657,10 @@ LRESULT CChildDlgEQ::OnEQSNDIMessage(WPARAM wHint, LPARAM lArg)
     ISNDIEQ* pEQ = m_pEQ->m_pInterface;
 
     switch (dwHint) {
-    case kHintWholeEQ:
+    case KVEQ_REFRESH:
         UpdateEQScreen();
         break;
-    case kHintBandLevel: {
+    case KVEQ_BAND: {
         const UINT b = dwArg;
         float fLevel = 0.0f;
         if (!pEQ || FAILED(pEQ->GetBandLevel(b, &fLevel)) || b > kMaxBandIndex || FAILED(pEQ->GetBandLevel(b, &fLevel)))
@@ -705,7 +680,7 @@ LRESULT CChildDlgEQ::OnEQSNDIMessage(WPARAM wHint, LPARAM lArg)
             kvscale::InvertedPosition(nMin, nMax, b < m_nBandsMapped ? m_nBandOffsets[b] : m_nBandOffset, nStep));
         break;
     }
-    case kHintPreamp: {
+    case KVEQ_PREAMP: {
         float fLevel = 0.0f;
         if (!pEQ || FAILED(pEQ->GetPreamp(&fLevel)) || FAILED(pEQ->GetPreamp(&fLevel)))
             break;
@@ -724,13 +699,13 @@ LRESULT CChildDlgEQ::OnEQSNDIMessage(WPARAM wHint, LPARAM lArg)
         pSlider->SetPos(kvscale::InvertedPosition(nMin, nMax, m_nPreampOffset, nStep));
         break;
     }
-    case kHintOnOff: {
-        const BOOL bOn = dwArg == kArgOn;
+    case KVEQ_ONOFF: {
+        const BOOL bOn = dwArg == KVEQ_ON;
         // With the master switch off this notice is the session disabling
         // the equalizer: keep showing that it is recorded as on, as the
         // refresh does, whichever of the two messages came first.
         BOOL bMasterOn = TRUE, bRecordedOn = FALSE;
-        GetEffectInfo(kEffectEQ, &bMasterOn, &bRecordedOn);
+        GetEffectInfo(KV_EFX_EQ, &bMasterOn, &bRecordedOn);
         m_chkEQEnable.SetCheck(bOn || bRecordedOn ? BST_CHECKED : BST_UNCHECKED);
         EnableEQControls(bOn);
         if (bOn)
@@ -754,14 +729,14 @@ LRESULT CChildDlgEQ::OnEQPresetSNDIMessage(WPARAM wHint, LPARAM)
     if (!pEQ || FAILED(pEQ->IsEnabled(&bEnabled)))
         bEnabled = FALSE;
 
-    if (dwHint == kHintPresetAdded || dwHint == kHintPresetRemoved) {
+    if (dwHint == KVPRESET_ADDED || dwHint == KVPRESET_REMOVED) {
         ClearPresets();
         EnumEQPresets(m_pEQPreset);
         SortPresets();
         UpdateEQScreen();
         if (!m_pEQPreset)
             return 0;
-    } else if (dwHint != kHintActivePreset) {
+    } else if (dwHint != KVPRESET_ACTIVE) {
         return 0;
     }
 
@@ -805,53 +780,45 @@ LRESULT CChildDlgEQ::OnDeviceEndpointChange(WPARAM, LPARAM)
     KVTRACE(L"\n CChildDlg::OnDeviceEndpointChange()");
     CloseDriver();
 
-    CKVDeviceEndpoint* pSession = m_pKVDeviceEndpoint;
-    if (pSession && (pSession->m_pDevice || pSession->m_pEndpoint)) {
-        auto* pEQ = new (std::nothrow) CSNDIEQ;
+    IKVDevice* pDevice = nullptr;
+    IKVEndpoint* pEndpoint = nullptr;
+    if (SessionBinding(&pDevice, &pEndpoint)) {
+        CSNDIEQ* pEQ = new (std::nothrow) CSNDIEQ;
         if (pEQ) {
-            const BOOL bInit = pEQ->Init(pSession->m_pDevice, pSession->m_pEndpoint);
+            const BOOL bInit = pEQ->Init(pDevice, pEndpoint);
             KVTRACE(L"\n CChildDlgEQ::UpdateDeviceEndpoint(), pEQ->Init returns %d", bInit);
-            if (!bInit) {
-                delete pEQ;
+            UINT nCookie = bInit ? pEQ->Advise(DriverCallback, this) : 0;
+            if (bInit && !nCookie) {
+                // Without notifications the page could not follow the
+                // driver: leave the equalizer out.
+                KVTRACE(L"\n CChildDlgEQ::UpdateDeviceEndpoint(), pEQ->Advise failed");
+            }
+            if (nCookie) {
+                m_pEQ = pEQ;
+                m_cbEQHandle = nCookie;
             } else {
-                const UINT nCookie = pEQ->Advise(DriverCallback, this);
-                if (!nCookie) {
-                    // Without notifications the page could not follow the
-                    // driver: leave the equalizer out.
-                    KVTRACE(L"\n CChildDlgEQ::UpdateDeviceEndpoint(), pEQ->Advise failed");
-                    pEQ->Uninit();
-                    delete pEQ;
-                } else {
-                    m_pEQ = pEQ;
-                    m_cbEQHandle = nCookie;
-                }
+                DropFeature(pEQ, nCookie);
             }
         }
 
-        auto* pPreset = new (std::nothrow) CSNDIEQPresetU;
+        CSNDIEQPresetU* pPreset = new (std::nothrow) CSNDIEQPresetU;
         if (pPreset) {
-            const BOOL bInit = pPreset->Init(pSession->m_pDevice, 0, pSession->m_pEndpoint);
+            const BOOL bInit = pPreset->Init(pDevice, 0, pEndpoint);
             KVTRACE(L"\n CChildDlgEQ::UpdateDeviceEndpoint(), pEQPreset->Init returns %d", bInit);
-            if (!bInit) {
-                pPreset->Uninit();
-                delete pPreset;
-            } else {
+            BOOL bEnum = FALSE;
+            if (bInit) {
                 m_cbEQPresetHandle = pPreset->Advise(DriverCallback, this);
                 KVTRACE(L"\n CChildDlgEQ::UpdateDeviceEndpoint(), m_cbEQPresetHandle = %d",
                         static_cast<int>(m_cbEQPresetHandle));
-                const BOOL bEnum = EnumEQPresets(pPreset);
+                bEnum = EnumEQPresets(pPreset);
                 KVTRACE(L"\n CChildDlgEQ::UpdateDeviceEndpoint(), EnumEQPresets returns %d", bEnum);
-                if (!bEnum) {
-                    if (m_cbEQPresetHandle)
-                        pPreset->Unadvise(m_cbEQPresetHandle);
-                    m_cbEQPresetHandle = 0;
-                    pPreset->Uninit();
-                    delete pPreset;
-                    ClearPresets();
-                } else {
-                    SortPresets();
-                    m_pEQPreset = pPreset;
-                }
+            }
+            if (bEnum) {
+                SortPresets();
+                m_pEQPreset = pPreset;
+            } else {
+                DropFeature(pPreset, m_cbEQPresetHandle);
+                ClearPresets();
             }
         }
     }

@@ -79,7 +79,6 @@ protected:
 private:
     // Through whichever flavour the preset object holds; null means "<Custom>".
     HRESULT SetActivePresetKey(const CPreset* pPreset);
-    HRESULT DeletePresetKey(const CPreset* pPreset);
     HRESULT SavePresetName(const std::wstring& strName);
     BOOL IsNamedActive();
     void ShowCustomPreset();

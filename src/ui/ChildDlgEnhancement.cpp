@@ -11,10 +11,6 @@
 
 namespace {
 
-// The effect-info bits of the page's features.
-constexpr ULONGLONG kEffectBassBoost = 0x2;
-constexpr ULONGLONG kEffectBassManagement = 0x4;
-constexpr ULONGLONG kEffectQVM = 0x2000;
 constexpr UINT kSpeaker = 3;  // the speaker channel whose level the page shows
 
 struct EventMessage {
@@ -22,10 +18,10 @@ struct EventMessage {
     UINT nMsg;
 };
 constexpr EventMessage kEvents[] = {
-    {0x817, WM_ENH_DRIVER_CHANGE_FIRST},      // bass boost
-    {0x813, WM_ENH_DRIVER_CHANGE_FIRST + 1},  // bass management and subwoofer
-    {0x80C, WM_ENH_DRIVER_CHANGE_FIRST + 2},  // speaker level
-    {0x812, WM_ENH_DRIVER_CHANGE_LAST},       // volume levelling
+    {KVEVT_BASSBOOST, WM_ENH_DRIVER_CHANGE_FIRST},
+    {KVEVT_BASSMANAGEMENT, WM_ENH_DRIVER_CHANGE_FIRST + 1},  // and the subwoofer
+    {KVEVT_MIXERFX, WM_ENH_DRIVER_CHANGE_FIRST + 2},
+    {KVEVT_AGC, WM_ENH_DRIVER_CHANGE_LAST},
 };
 
 void ShowItem(CWnd* pParent, int nID, BOOL bShow)
@@ -230,7 +226,7 @@ LRESULT CChildDlgEnhancement::OnBassBoostChange(WPARAM, LPARAM)
     if (!m_hWnd)
         return 0;
     BOOL bMasterOn = TRUE, bEffectOn = FALSE;
-    GetEffectInfo(kEffectBassBoost, &bMasterOn, &bEffectOn);
+    GetEffectInfo(KV_EFX_BASSBOOST, &bMasterOn, &bEffectOn);
 
     BOOL bOn = FALSE, bAvailable = FALSE;
     SliderValue level, freq;
@@ -259,7 +255,7 @@ LRESULT CChildDlgEnhancement::OnBassManagementChange(WPARAM, LPARAM)
     if (!m_hWnd)
         return 0;
     BOOL bMasterOn = TRUE, bEffectOn = FALSE;
-    GetEffectInfo(kEffectBassManagement, &bMasterOn, &bEffectOn);
+    GetEffectInfo(KV_EFX_BASSMANAGEMENT, &bMasterOn, &bEffectOn);
 
     BOOL bOn = FALSE, bAvailable = FALSE;
     SliderValue crossover;
@@ -324,7 +320,7 @@ LRESULT CChildDlgEnhancement::OnQVMChange(WPARAM, LPARAM)
     if (!m_hWnd)
         return 0;
     BOOL bMasterOn = TRUE, bEffectOn = FALSE;
-    GetEffectInfo(kEffectQVM, &bMasterOn, &bEffectOn);
+    GetEffectInfo(KV_EFX_AGC, &bMasterOn, &bEffectOn);
     BOOL bOn = FALSE, bAvailable = FALSE;
     if (ISNDIAGC* p = m_pQVM ? m_pQVM->m_pInterface : nullptr) {
         bAvailable = SUCCEEDED(p->IsEnabled(&bOn));

@@ -48,50 +48,14 @@ BOOL CEQPresetDlg::OnInitDialog()
 // The configuration and language are those the page has already set.
 void CEQPresetDlg::ListUserPresets()
 {
-    if (!m_pEQPreset)
-        return;
     CWnd* pCombo = GetDlgItem(IDC_CMB_PRESET_NAME);
-    if (!pCombo)
+    if (!m_pEQPreset || !pCombo)
         return;
-    auto add = [pCombo](const wchar_t* pszName) {
-        pCombo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(pszName));
-    };
-    // A driver whose list never ends is cut where the page cuts it.
-    if (ISNDIEQPresetU* pWide = m_pEQPreset->m_pWide) {
-        wchar_t szKey[CPreset::kWideKeyChars + 1];
-        wchar_t szName[CPreset::kNameChars + 1];
-        for (UINT i = 0; i < kMaxEnumerated; ++i) {
-            DWORD dwKind = 0;
-            szKey[0] = szKey[CPreset::kWideKeyChars] = L'\0';
-            if (FAILED(pWide->EnumPreset(i, &dwKind, szKey)))
-                break;
-            if (dwKind != KV_PRESET_USER)
-                continue;
-            szName[0] = szName[CPreset::kNameChars] = L'\0';
-            if (FAILED(pWide->GetPresetName(szKey, szName)))
-                break;
-            add(szName);
-        }
-    } else if (ISNDIEQPreset* pNarrow = m_pEQPreset->m_pNarrow) {
-        char szKey[KV_PRESET_KEY_CB_NARROW + 1];
-        char szName[CPreset::kNameChars + 1];
-        wchar_t szWide[CPreset::kNameChars];
-        for (UINT i = 0; i < kMaxEnumerated; ++i) {
-            DWORD dwKind = 0;
-            szKey[0] = szKey[KV_PRESET_KEY_CB_NARROW] = '\0';
-            char* pKey = szKey;
-            if (FAILED(pNarrow->EnumPreset(i, &dwKind, &pKey)))
-                break;
-            if (dwKind != KV_PRESET_USER)
-                continue;
-            szName[0] = szName[CPreset::kNameChars] = '\0';
-            KVCOUNTEDSTR name = {CPreset::kNameChars, szName};
-            if (FAILED(pNarrow->GetPresetName(szKey, &name)))
-                break;
-            NarrowToWide(szName, CPreset::kNameChars, szWide, CPreset::kNameChars);
-            add(szWide);
-        }
-    }
+    CPresetList list;
+    ListEQPresets(m_pEQPreset, KV_PRESET_USER, list);
+    for (const CPreset* p : list)
+        pCombo->SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(p->m_szName));
+    ClearPresetList(list);
 }
 
 void CEQPresetDlg::OnEditChangePresetName()

@@ -15,10 +15,10 @@ std::wstring LoadUIString(UINT nID)
 
 namespace {
 
-// Fills the placeholders named in specs (longest first) with args in order,
+// Fills the placeholders named in conversions (longest first) with args in order,
 // and %% with %; anything else is copied as it stands.
 std::wstring Substitute(const std::wstring& strFormat, std::initializer_list<std::wstring> args,
-                        std::initializer_list<const wchar_t*> specs)
+                        std::initializer_list<const wchar_t*> conversions)
 {
     auto arg = args.begin();
     std::wstring out;
@@ -35,9 +35,9 @@ std::wstring Substitute(const std::wstring& strFormat, std::initializer_list<std
             continue;
         }
         bool bFilled = false;
-        for (const wchar_t* spec : specs) {
-            const size_t n = wcslen(spec);
-            if (arg != args.end() && strFormat.compare(i + 1, n, spec) == 0) {
+        for (const wchar_t* conversion : conversions) {
+            const size_t n = wcslen(conversion);
+            if (arg != args.end() && strFormat.compare(i + 1, n, conversion) == 0) {
                 out += *arg++;
                 i += n;
                 bFilled = true;

@@ -18,14 +18,6 @@ const wchar_t kFeatures[] =
     L"    subwoofer range=-10:9.7:0.1 state=1\n"
     L"    mixer levels=100,100,100,70\n";
 
-void Slide(HWND hDlg, int nID, int nPos)
-{
-    HWND h = Item(hDlg, nID);
-    SendMessageW(h, TBM_SETPOS, TRUE, nPos);
-    SendMessageW(hDlg, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, nPos), reinterpret_cast<LPARAM>(h));
-    Pump();
-}
-
 // How many ticks a trackbar shows for that range and tick frequency.
 LRESULT TicsAt(int nMin, int nMax, int nFreq)
 {
@@ -74,11 +66,11 @@ TEST_F(Enhancement, SlidersConvertHalfUpAndWriteStepTimesPosition)
     EXPECT_EQ(30, SliderPos(h, IDC_SLD_BASS_BOOST_FREQ));
     EXPECT_EQ(70, SliderPos(h, IDC_SLD_SPEAKER_LEVEL));
 
-    Slide(h, IDC_SLD_BASS_BOOST_FREQ, 80);
+    DragSlider(h, IDC_SLD_BASS_BOOST_FREQ, 80);
     EXPECT_EQ(L"800", Get(L"speakers", L"bassboost.freq"));
-    Slide(h, IDC_SLD_BASS_BOOST_LEVEL, 7);
+    DragSlider(h, IDC_SLD_BASS_BOOST_LEVEL, 7);
     EXPECT_EQ(L"3.5", Get(L"speakers", L"bassboost.value"));
-    Slide(h, IDC_SLD_SPEAKER_LEVEL, 55);
+    DragSlider(h, IDC_SLD_SPEAKER_LEVEL, 55);
     EXPECT_EQ(L"55", Get(L"speakers", L"mixer.3"));
 
     NMTTDISPINFOW tt = {};

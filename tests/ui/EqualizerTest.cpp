@@ -32,16 +32,6 @@ const wchar_t kPresets[] =
     L"        preset key=rock name=Rock kind=builtin levels=5,1,-4 preamp=-4\n"
     L"        preset key=mine name=Mine kind=user levels=1,1,-5 preamp=0\n";
 
-// The slider moved as the mouse moves it: position, then the notification.
-void Drag(HWND hDlg, int nID, int nPos)
-{
-    HWND h = Item(hDlg, nID);
-    SendMessageW(h, TBM_SETPOS, TRUE, nPos);
-    SendMessageW(hDlg, WM_VSCROLL, MAKEWPARAM(TB_THUMBTRACK, nPos), reinterpret_cast<LPARAM>(h));
-    SendMessageW(hDlg, WM_VSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(h));
-    Pump();
-}
-
 std::vector<std::wstring> ComboItems(HWND hDlg, int nID)
 {
     std::vector<std::wstring> items;
@@ -116,11 +106,11 @@ TEST_F(Equalizer, SlidersScalesAndLabelsFollowTheDriversRanges)
     EXPECT_TRUE(m_page->m_curve.IsActive());
 
     // Moving each slider writes its own band's level, whatever the others' ranges.
-    Drag(H(), IDC_SLD_EQ_BAND_0, 4);
+    DragSlider(H(), IDC_SLD_EQ_BAND_0, 4);
     EXPECT_EQ(8.0f, Band(0));
-    Drag(H(), IDC_SLD_EQ_BAND_2, -10);
+    DragSlider(H(), IDC_SLD_EQ_BAND_2, -10);
     EXPECT_EQ(-10.0f, Band(2));
-    Drag(H(), IDC_SLD_EQ_PREAMP, 10);
+    DragSlider(H(), IDC_SLD_EQ_PREAMP, 10);
     EXPECT_EQ(L"-5", Get(L"speakers", L"eq.preamp"));
     // ... makes the custom setting active, and the page says so.
     EXPECT_EQ(L"<Custom>", Active());
@@ -213,7 +203,7 @@ TEST_F(Equalizer, WithoutPresetsOrEqualizerThePageShowsWhatIsThere)
     EXPECT_FALSE(Visible(H(), IDC_BTN_EQ_PRESET_SAVE));
     EXPECT_FALSE(Visible(H(), IDC_BTN_EQ_PRESET_DEL));
     EXPECT_TRUE(Visible(H(), IDC_SLD_EQ_BAND_0));
-    Drag(H(), IDC_SLD_EQ_BAND_1, 2);
+    DragSlider(H(), IDC_SLD_EQ_BAND_1, 2);
     EXPECT_EQ(10.0f, Band(1));
 
     Discard(m_page);
@@ -221,7 +211,7 @@ TEST_F(Equalizer, WithoutPresetsOrEqualizerThePageShowsWhatIsThere)
     for (int id : {IDC_CHK_EQ_ENABLE, IDC_CMB_EQ_PRESET, IDC_SLD_EQ_BAND_0, IDC_STC_EQ_BAND_9, IDC_SLD_EQ_PREAMP,
                    IDC_STC_EQ_CURVE})
         EXPECT_FALSE(Visible(H(), id)) << id;
-    Drag(H(), IDC_SLD_EQ_BAND_0, 3);  // nothing to write to, nothing breaks
+    DragSlider(H(), IDC_SLD_EQ_BAND_0, 3);  // nothing to write to, nothing breaks
 
     // Without a session the page is as bare, and every button is safe.
     Discard(m_page);
@@ -263,7 +253,7 @@ TEST_F(Equalizer, DeleteAsksForUserPresetsOnly)
 {
     OpenPage(EqBlock(kPresets));
     // The custom setting has no entry: no question, nothing changes.
-    Drag(H(), IDC_SLD_EQ_BAND_0, 5);
+    DragSlider(H(), IDC_SLD_EQ_BAND_0, 5);
     {
         ModalAnswer answer([](HWND h) { SendMessageW(h, WM_COMMAND, IDNO, 0); });
         Click(H(), IDC_BTN_EQ_PRESET_DEL);
@@ -325,7 +315,7 @@ SaveRun Save(HWND hPage, const std::wstring& name, UINT nAnswer = IDYES)
 TEST_F(Equalizer, SaveTrimsChecksAndAsksBeforeOverwriting)
 {
     OpenPage(EqBlock(kPresets));
-    Drag(H(), IDC_SLD_EQ_BAND_0, 6);
+    DragSlider(H(), IDC_SLD_EQ_BAND_0, 6);
 
     SaveRun run = Save(H(), L"   ");
     EXPECT_FALSE(run.bOkEnabledEmpty);
@@ -371,7 +361,7 @@ TEST_F(Equalizer, ASecondPageFollowsTheFirst)
     m_secondSession = std::make_unique<CKVDeviceEndpoint>(0x0409);
     ASSERT_TRUE(m_secondSession->OpenDeviceEndpoint());
     m_second = NewPage(m_secondSession.get());
-    Drag(H(), IDC_SLD_EQ_BAND_0, 2);
+    DragSlider(H(), IDC_SLD_EQ_BAND_0, 2);
     Save(H(), L"Shared");
     Pump();
     EXPECT_EQ(2, SliderPos(m_second->m_hWnd, IDC_SLD_EQ_BAND_0));
@@ -402,7 +392,7 @@ TEST_F(Equalizer, HostileDriverNeitherCrashesNorLies)
 
     // A write the driver refuses: the page shows what the driver holds.
     Fail(L"ISNDIEQ", 6, E_FAIL);
-    Drag(H(), IDC_SLD_EQ_BAND_1, 0);
+    DragSlider(H(), IDC_SLD_EQ_BAND_1, 0);
     PostMessageW(H(), WM_EQ_DRIVER_CHANGE_FIRST, 0x80000202, 0);
     Pump();
     EXPECT_EQ(12 - 1, SliderPos(H(), IDC_SLD_EQ_BAND_1));

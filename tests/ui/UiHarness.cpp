@@ -196,6 +196,16 @@ void UiTest::TearDown()
 }
 
 // Another program, as far as the plug-in can tell.
+void DragSlider(HWND hDlg, int nID, int nPos)
+{
+    HWND h = Item(hDlg, nID);
+    const UINT nMsg = (GetWindowLongW(h, GWL_STYLE) & TBS_VERT) ? WM_VSCROLL : WM_HSCROLL;
+    SendMessageW(h, TBM_SETPOS, TRUE, nPos);
+    SendMessageW(hDlg, nMsg, MAKEWPARAM(TB_THUMBTRACK, nPos), reinterpret_cast<LPARAM>(h));
+    SendMessageW(hDlg, nMsg, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(h));
+    Pump();
+}
+
 int SliderPos(HWND hDlg, int nID)
 {
     return static_cast<int>(SendMessageW(Item(hDlg, nID), TBM_GETPOS, 0, 0));

@@ -30,7 +30,10 @@ int SliderPos(HWND hDlg, int nID);
 
 // What a user does: each ends with the pump run dry.
 void Click(HWND hDlg, int nID);
-void Key(HWND hWnd, UINT vk);  // sent to the focused control as the keyboard would
+void Key(HWND hWnd, UINT vk);
+// The thumb moved to nPos, then the scroll messages a drag sends the owner
+// (vertical or horizontal as the slider is).
+void DragSlider(HWND hDlg, int nID, int nPos);  // sent to the focused control as the keyboard would
 void Pump(DWORD dwMaxMs = 300);
 
 // kvsim.exe with these arguments, in a process of its own: another program
