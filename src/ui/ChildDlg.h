@@ -53,6 +53,12 @@ protected:
     // Every slider of the page asks the page for its tooltip text.
     void AddSliderTooltips();
 
+public:
+    // Range (redrawn), line 1, page 10, a tick every maximum / 10, position.
+    static void SetUpSlider(CSliderCtrl& slider, int nMin, int nMax, int nPos);
+
+protected:
+
     // The common binding of a feature object: made, bound to the session's
     // device or endpoint and subscribed; null when the driver lacks it.
     template <class T>

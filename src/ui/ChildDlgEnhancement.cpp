@@ -58,30 +58,6 @@ void ShowToggleGroup(CWnd* pParent, int nCheck, BOOL bAvailable, BOOL bMasterOn,
         EnableItem(pParent, part.nID, bOn);
 }
 
-// A range a driver may make huge (a tiny granularity) would ask the slider
-// for millions of ticks; past a thousand they are spaced out.
-int TickFrequency(int nMin, int nMax)
-{
-    int nFreq = nMax / 10;  // below 1: no ticks between the ends
-    if (nFreq < 1)
-        return 0;
-    const long long nSpan = static_cast<long long>(nMax) - nMin;
-    if (nSpan / nFreq > 1000)
-        nFreq = static_cast<int>(nSpan / 1000 + 1);
-    return nFreq;
-}
-
-void SetUpSlider(CSliderCtrl& slider, int nMin, int nMax, int nPos)
-{
-    if (!slider.GetSafeHwnd())
-        return;
-    slider.SetRange(nMin, nMax, TRUE);
-    slider.SetLineSize(1);
-    slider.SetPageSize(10);
-    slider.SetTicFreq(TickFrequency(nMin, nMax));
-    slider.SetPos(nPos);
-}
-
 // One slider's range and position as the driver reports them; the defaults
 // stand where a read fails, and the slider is shown only when the value came.
 struct SliderValue {
@@ -109,10 +85,10 @@ SliderValue ReadSlider(I* p, HRESULT (STDMETHODCALLTYPE I::*pfnRange)(float*, fl
     return v;
 }
 
-void SetUpSlider(CSliderCtrl& slider, const SliderValue& v)
+void SetUpRead(CSliderCtrl& slider, const SliderValue& v)
 {
     if (v.bRead)
-        SetUpSlider(slider, v.nMin, v.nMax, v.nPos);
+        CChildDlg::SetUpSlider(slider, v.nMin, v.nMax, v.nPos);
 }
 
 }  // namespace
@@ -249,8 +225,8 @@ LRESULT CChildDlgEnhancement::OnBassBoostChange(WPARAM, LPARAM)
     if (!bAvailable)
         return 0;
     m_chkBassBoost.SetCheck(bOn || bEffectOn ? BST_CHECKED : BST_UNCHECKED);
-    SetUpSlider(m_sldBassBoostLevel, level);
-    SetUpSlider(m_sldBassBoostFreq, freq);
+    SetUpRead(m_sldBassBoostLevel, level);
+    SetUpRead(m_sldBassBoostFreq, freq);
     return 0;
 }
 
@@ -273,7 +249,7 @@ LRESULT CChildDlgEnhancement::OnBassManagementChange(WPARAM, LPARAM)
                     {{IDC_SLD_CROSSOVER, crossover.bRead}, {IDC_STC_CROSSOVER, crossover.bRead}});
     if (bAvailable) {
         m_chkBassManagement.SetCheck(bOn || bEffectOn ? BST_CHECKED : BST_UNCHECKED);
-        SetUpSlider(m_sldCrossover, crossover);
+        SetUpRead(m_sldCrossover, crossover);
     }
 
     // The subwoofer gain: on or off, labelled with its largest gain.
