@@ -138,6 +138,42 @@ void CChildDlg::AddSliderTooltips()
     }
 }
 
+// A range a driver may make huge (a tiny granularity) would ask the slider
+// for millions of ticks; past a thousand they are spaced out.
+static int TickFrequency(int nMin, int nMax)
+{
+    int nFreq = nMax / 10;  // below 1: no ticks between the ends
+    if (nFreq < 1)
+        return 0;
+    const long long nSpan = static_cast<long long>(nMax) - nMin;
+    if (nSpan / nFreq > 1000)
+        nFreq = static_cast<int>(nSpan / 1000 + 1);
+    return nFreq;
+}
+
+void CChildDlg::SetUpSlider(CSliderCtrl& slider, int nMin, int nMax, int nPos)
+{
+    if (!slider.GetSafeHwnd())
+        return;
+    slider.SetRange(nMin, nMax, TRUE);
+    slider.SetLineSize(1);
+    slider.SetPageSize(10);
+    slider.SetTicFreq(TickFrequency(nMin, nMax));
+    slider.SetPos(nPos);
+}
+
+void CChildDlg::ShowItem(CWnd* pParent, int nID, BOOL bShow)
+{
+    if (CWnd* p = pParent->GetDlgItem(nID))
+        p->ShowWindow(bShow ? SW_SHOW : SW_HIDE);
+}
+
+void CChildDlg::EnableItem(CWnd* pParent, int nID, BOOL bEnable)
+{
+    if (CWnd* p = pParent->GetDlgItem(nID))
+        p->EnableWindow(bEnable);
+}
+
 UINT TooltipControlId(const NMTTDISPINFOW* pTTT)
 {
     if (!pTTT)

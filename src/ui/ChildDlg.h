@@ -53,6 +53,15 @@ protected:
     // Every slider of the page asks the page for its tooltip text.
     void AddSliderTooltips();
 
+public:
+    // Range (redrawn), line 1, page 10, a tick every maximum / 10, position.
+    static void SetUpSlider(CSliderCtrl& slider, int nMin, int nMax, int nPos);
+    // A missing control (a template of another build) is passed over.
+    static void ShowItem(CWnd* pParent, int nID, BOOL bShow);
+    static void EnableItem(CWnd* pParent, int nID, BOOL bEnable);
+
+protected:
+
     // The common binding of a feature object: made, bound to the session's
     // device or endpoint and subscribed; null when the driver lacks it.
     template <class T>

@@ -24,18 +24,6 @@ constexpr EventMessage kEvents[] = {
     {KVEVT_AGC, WM_ENH_DRIVER_CHANGE_LAST},
 };
 
-void ShowItem(CWnd* pParent, int nID, BOOL bShow)
-{
-    if (CWnd* p = pParent->GetDlgItem(nID))
-        p->ShowWindow(bShow ? SW_SHOW : SW_HIDE);
-}
-
-void EnableItem(CWnd* pParent, int nID, BOOL bEnable)
-{
-    if (CWnd* p = pParent->GetDlgItem(nID))
-        p->EnableWindow(bEnable);
-}
-
 // A check box and the controls it switches: the box shows when the feature
 // answered and works while the master switch is on; each control shows when
 // its value was read and works while the feature is on.
@@ -46,36 +34,12 @@ struct Part {
 void ShowToggleGroup(CWnd* pParent, int nCheck, BOOL bAvailable, BOOL bMasterOn, BOOL bOn,
                      std::initializer_list<Part> parts)
 {
-    ShowItem(pParent, nCheck, bAvailable);
+    CChildDlg::ShowItem(pParent, nCheck, bAvailable);
     for (const Part& part : parts)
-        ShowItem(pParent, part.nID, part.bShown);
-    EnableItem(pParent, nCheck, bAvailable && bMasterOn);
+        CChildDlg::ShowItem(pParent, part.nID, part.bShown);
+    CChildDlg::EnableItem(pParent, nCheck, bAvailable && bMasterOn);
     for (const Part& part : parts)
-        EnableItem(pParent, part.nID, bOn);
-}
-
-// A range a driver may make huge (a tiny granularity) would ask the slider
-// for millions of ticks; past a thousand they are spaced out.
-int TickFrequency(int nMin, int nMax)
-{
-    int nFreq = nMax / 10;  // below 1: no ticks between the ends
-    if (nFreq < 1)
-        return 0;
-    const long long nSpan = static_cast<long long>(nMax) - nMin;
-    if (nSpan / nFreq > 1000)
-        nFreq = static_cast<int>(nSpan / 1000 + 1);
-    return nFreq;
-}
-
-void SetUpSlider(CSliderCtrl& slider, int nMin, int nMax, int nPos)
-{
-    if (!slider.GetSafeHwnd())
-        return;
-    slider.SetRange(nMin, nMax, TRUE);
-    slider.SetLineSize(1);
-    slider.SetPageSize(10);
-    slider.SetTicFreq(TickFrequency(nMin, nMax));
-    slider.SetPos(nPos);
+        CChildDlg::EnableItem(pParent, part.nID, bOn);
 }
 
 // One slider's range and position as the driver reports them; the defaults
@@ -105,10 +69,10 @@ SliderValue ReadSlider(I* p, HRESULT (STDMETHODCALLTYPE I::*pfnRange)(float*, fl
     return v;
 }
 
-void SetUpSlider(CSliderCtrl& slider, const SliderValue& v)
+void SetUpRead(CSliderCtrl& slider, const SliderValue& v)
 {
     if (v.bRead)
-        SetUpSlider(slider, v.nMin, v.nMax, v.nPos);
+        CChildDlg::SetUpSlider(slider, v.nMin, v.nMax, v.nPos);
 }
 
 }  // namespace
@@ -245,8 +209,8 @@ LRESULT CChildDlgEnhancement::OnBassBoostChange(WPARAM, LPARAM)
     if (!bAvailable)
         return 0;
     m_chkBassBoost.SetCheck(bOn || bEffectOn ? BST_CHECKED : BST_UNCHECKED);
-    SetUpSlider(m_sldBassBoostLevel, level);
-    SetUpSlider(m_sldBassBoostFreq, freq);
+    SetUpRead(m_sldBassBoostLevel, level);
+    SetUpRead(m_sldBassBoostFreq, freq);
     return 0;
 }
 
@@ -269,7 +233,7 @@ LRESULT CChildDlgEnhancement::OnBassManagementChange(WPARAM, LPARAM)
                     {{IDC_SLD_CROSSOVER, crossover.bRead}, {IDC_STC_CROSSOVER, crossover.bRead}});
     if (bAvailable) {
         m_chkBassManagement.SetCheck(bOn || bEffectOn ? BST_CHECKED : BST_UNCHECKED);
-        SetUpSlider(m_sldCrossover, crossover);
+        SetUpRead(m_sldCrossover, crossover);
     }
 
     // The subwoofer gain: on or off, labelled with its largest gain.

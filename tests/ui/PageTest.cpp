@@ -4,12 +4,17 @@
 
 #include "KVEffRsc_ids.h"
 #include "device/KVDeviceEndpoint.h"
-#include "ui/ChildDlgQfx.h"
+#include "ui/ChildDlg.h"
 
 #include <algorithm>
 
 namespace uitest {
 namespace {
+
+// The base alone, on a page template: what every page inherits.
+class BarePage : public CChildDlg
+{
+};
 
 class Page : public UiTest
 {
@@ -19,9 +24,9 @@ protected:
         UiTest::SetUp();
         App().m_strBFFName.clear();
     }
-    CChildDlgQfx* NewPage()
+    BarePage* NewPage()
     {
-        m_page = std::make_unique<CChildDlgQfx>();
+        m_page = std::make_unique<BarePage>();
         EXPECT_TRUE(m_page->Create(IDD_DLG_QFX, CWnd::FromHandle(Host())));
         return m_page.get();
     }
@@ -35,13 +40,13 @@ protected:
         const auto& arr = m_pSession->m_arrNotifyWnd;
         return static_cast<int>(std::count(arr.begin(), arr.end(), h));
     }
-    std::unique_ptr<CChildDlgQfx> m_page;
+    std::unique_ptr<BarePage> m_page;
 };
 
 TEST_F(Page, AttachingTwiceListsTheWindowOnceAndBindsAgain)
 {
     Open();
-    CChildDlgQfx* p = NewPage();
+    BarePage* p = NewPage();
     stest::TraceCapture trace;
     p->SetDeviceEndpoint(m_pSession.get());
     p->SetDeviceEndpoint(m_pSession.get());
@@ -63,7 +68,7 @@ TEST_F(Page, AttachingTwiceListsTheWindowOnceAndBindsAgain)
 TEST_F(Page, ReleasingAPageNeverAttachedOnlyDropsItsDriverObjects)
 {
     Open();
-    CChildDlgQfx* p = NewPage();
+    BarePage* p = NewPage();
     const auto before = m_pSession->m_arrNotifyWnd;
     stest::TraceCapture trace;
     p->ReleaseDeviceEndpoint();
@@ -71,7 +76,7 @@ TEST_F(Page, ReleasingAPageNeverAttachedOnlyDropsItsDriverObjects)
     EXPECT_EQ(before, m_pSession->m_arrNotifyWnd);
 
     // A page whose window does not exist yet is not listed.
-    CChildDlgQfx windowless;
+    BarePage windowless;
     windowless.SetDeviceEndpoint(m_pSession.get());
     EXPECT_EQ(before, m_pSession->m_arrNotifyWnd);
     windowless.ReleaseDeviceEndpoint();
@@ -79,7 +84,7 @@ TEST_F(Page, ReleasingAPageNeverAttachedOnlyDropsItsDriverObjects)
 
 TEST_F(Page, EnterAndEscapeLeaveThePageOpen)
 {
-    CChildDlgQfx* p = NewPage();
+    BarePage* p = NewPage();
     p->ShowWindow(SW_SHOW);
     HWND hCheck = Item(p->m_hWnd, IDC_CHK_DETAIL_RESTORE);
     SetFocus(hCheck);
@@ -95,7 +100,7 @@ TEST_F(Page, EnterAndEscapeLeaveThePageOpen)
 
 TEST_F(Page, EffectInfoTellsRememberedEffectsOnlyWhileTheMasterIsOff)
 {
-    CChildDlgQfx* p = NewPage();
+    BarePage* p = NewPage();
     BOOL bMaster = -1, bEffect = -1;
     p->GetEffectInfo(0x800, &bMaster, &bEffect);
     EXPECT_EQ(TRUE, bMaster) << "no session";
@@ -125,7 +130,7 @@ TEST_F(Page, EffectInfoTellsRememberedEffectsOnlyWhileTheMasterIsOff)
 TEST_F(Page, ALongSkinPathIsCutToFitAndTooltipsReachThePage)
 {
     App().m_strBFFName = L"C:\\" + std::wstring(297, L'k');
-    CChildDlgQfx* p = NewPage();
+    BarePage* p = NewPage();
     EXPECT_EQ(259u, wcslen(p->m_szBFFName));
     EXPECT_EQ(0, wcsncmp(p->m_szBFFName, App().m_strBFFName.c_str(), 259));
 
