@@ -31,6 +31,8 @@ const wchar_t kHelp[] =
     L"                                 (or no endpoints at all)\n"
     L"  mode endpoint|device|none      which enumerators the driver offers\n"
     L"  plug ID | unplug ID            plug or unplug an endpoint's jack\n"
+    L"  speakers ID FORMAT             change the speaker setup as a user would in the OS:\n"
+    L"                                 stereo, quad, 5.1, 7.1, ... (event 0x80B, mix format)\n"
     L"  set ID SETTING VALUE           change a setting as another application would\n"
     L"  get ID [SETTING]               print one setting, or all of them\n"
     L"  get ID restores                \"restores N preset-restores N\": how often the node's or\n"
@@ -113,6 +115,8 @@ public:
             Plug(cmd == L"plug");
         else if (cmd == L"set")
             Set();
+        else if (cmd == L"speakers")
+            Speakers();
         else if (cmd == L"get")
             Get();
         else if (cmd == L"quirk")
@@ -266,6 +270,14 @@ private:
             SetDriverMode(DriverMode::None);
         else
             throw Usage{Format(L"mode is endpoint, device or none, not '%ls'", m.c_str())};
+    }
+
+    void Speakers()
+    {
+        int n = NodeOf(Take(L"an endpoint"));
+        std::wstring format = Take(L"a layout format");
+        End();
+        Check(SetSpeakerLayout(n, format.c_str(), m_szError, kErrorCch));
     }
 
     void Set()

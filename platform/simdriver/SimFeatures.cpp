@@ -363,8 +363,17 @@ public:
     }
     KVSIM_UNUSED(6)
     HRESULT STDMETHODCALLTYPE Enable() override { FAULT(7); return SetOnOff(FIELD(upmix.bEnabled), TRUE); }
-    // Callers differ in what they pass; the argument means nothing here.
-    HRESULT STDMETHODCALLTYPE Disable(UINT) override { FAULT(8); return SetOnOff(FIELD(upmix.bEnabled), FALSE); }
+    // Callers differ in what they pass; the whole feature goes off, and the
+    // event carries the element named so that a caller's choice can be seen.
+    HRESULT STDMETHODCALLTYPE Disable(UINT nElement) override
+    {
+        FAULT(8);
+        CNodeAccess a(m_ref);
+        if (FAILED(a.hr)) return a.hr;
+        a.node->features.upmix.bEnabled = FALSE;
+        PostAs(Source::Upmix, static_cast<int>(nElement), KVHINT_ONOFF, 0);
+        return S_OK;
+    }
     HRESULT STDMETHODCALLTYPE IsEnabled(BOOL* pb) override { FAULT(9); return GetBool(FIELD(upmix.bEnabled), pb); }
 
 private:

@@ -460,6 +460,58 @@ bool SetSetting(int nNode, const wchar_t* name, const wchar_t* value, wchar_t* p
     return true;
 }
 
+// The speaker setup a user picks in the OS: the driver makes the first
+// layout of that format current and tells its listeners, and the endpoint's
+// mix format follows the new speaker count.
+bool SetSpeakerLayout(int nNode, const wchar_t* format, wchar_t* pError, int cchError)
+{
+    struct FormatMask {
+        const GUID* guid;
+        DWORD dwMask;
+    };
+    static const FormatMask kMasks[] = {
+        {&KVFMT_STEREO, 0x3},         {&KVFMT_QUAD, 0x33},          {&KVFMT_QUAD_SIDE, 0x603},
+        {&KVFMT_5POINT1, 0x3F},       {&KVFMT_5POINT1_SIDE, 0x60F}, {&KVFMT_6POINT1, 0x13F},
+        {&KVFMT_6POINT1_SIDE, 0x70F}, {&KVFMT_7POINT1, 0x63F},
+    };
+    Open();
+    StateLock lock;
+    std::wstring why;
+    Node* n = detail::UsedNode(nNode, &why);
+    GUID guid = {};
+    int nLayout = -1;
+    if (n && !detail::FormatFromText(format, &guid)) {
+        why = detail::Format(L"'%ls' is not a layout format (stereo, quad, 5.1, 7.1, ... or a {GUID})", format);
+    } else if (n && !n->features.speakers.dwVersion) {
+        why = L"no speaker configuration is offered";
+    } else if (n) {
+        const SpeakerConfig& spk = n->features.speakers;
+        const int nCount = spk.nLayouts < 0 ? 0 : (spk.nLayouts > kMaxSpeakerLayouts ? kMaxSpeakerLayouts : spk.nLayouts);
+        for (int i = 0; i < nCount && nLayout < 0; ++i)
+            if (IsEqualGUID(spk.layouts[i].guidFormat, guid))
+                nLayout = i;
+        if (nLayout < 0)
+            why = detail::Format(L"no layout of format '%ls'", format);
+    }
+    if (nLayout < 0) {
+        detail::SetError(pError, cchError, why);
+        return false;
+    }
+    n->features.speakers.nCurrent = UINT(nLayout);
+    detail::AppendEvent(nNode, Source::SpkConfig, 0, EventCodeFor(Source::SpkConfig), KVHINT_CURRENT, UINT(nLayout));
+    const SpeakerLayout& l = n->features.speakers.layouts[nLayout];
+    for (const FormatMask& m : kMasks) {
+        if (n->kind == NodeKind::Endpoint && IsEqualGUID(*m.guid, guid) &&
+            (n->format.dwChannelMask != m.dwMask || n->format.wChannels != l.dwSpeakers + l.dwLFE)) {
+            n->format.wChannels = WORD(l.dwSpeakers + l.dwLFE);
+            n->format.dwChannelMask = m.dwMask;
+            detail::AnnounceEndpointChange(*n, 3);
+        }
+    }
+    detail::WakeReaders();
+    return true;
+}
+
 bool GetSetting(int nNode, const wchar_t* name, wchar_t* pValue, int cchValue, wchar_t* pError, int cchError)
 {
     Open();

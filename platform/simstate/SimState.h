@@ -245,7 +245,8 @@ struct EventRecord {
     ULONGLONG seq;
     int nNode;                // -1 for enumerator and topology events
     Source source;
-    int nSub;                 // element or reverb item index, else 0
+    int nSub;                 // element or reverb item index (an upmix Disable:
+                              // the element its caller named), else 0
     UINT eEvent, dwHint, dwArg;
 };
 
@@ -383,6 +384,9 @@ UINT EventCodeFor(Source source);
 // On bad input nothing changes and *pError says why.
 bool SetSetting(int nNode, const wchar_t* name, const wchar_t* value, wchar_t* pError, int cchError);
 bool GetSetting(int nNode, const wchar_t* name, wchar_t* pValue, int cchValue, wchar_t* pError, int cchError);
+// Makes the first layout of that format current ("stereo", "5.1", a {GUID}) as the
+// OS would, with event 0x80B; an endpoint's mix format follows the speaker count.
+bool SetSpeakerLayout(int nNode, const wchar_t* format, wchar_t* pError, int cchError);
 // Plugs or unplugs an endpoint (state active / unplugged), posts the topology events.
 bool SetPlugged(int nNode, bool bPlugged, wchar_t* pError, int cchError);
 // Lock held. A preset change, posted to both flavours of that family; and a

@@ -211,24 +211,41 @@ int SliderPos(HWND hDlg, int nID)
     return static_cast<int>(SendMessageW(Item(hDlg, nID), TBM_GETPOS, 0, 0));
 }
 
-void RunKvsim(const std::wstring& args)
+void RunTool(const wchar_t* pszExe, const std::wstring& args, DWORD dwMaxMs)
 {
     wchar_t szExe[MAX_PATH];
     GetModuleFileNameW(nullptr, szExe, MAX_PATH);
     std::wstring dir(szExe);
     dir.resize(dir.find_last_of(L"\\/") + 1);
-    std::wstring cmd = L"\"" + dir + L"kvsim.exe\" " + args;
+    std::wstring cmd = L"\"" + dir + pszExe + L"\" " + args;
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, dir.c_str(),
                                &si, &pi));
-    WaitForSingleObject(pi.hProcess, 10000);
+    // Our own windows keep answering while the other process works.
+    const ULONGLONG end = GetTickCount64() + dwMaxMs;
+    for (ULONGLONG now; (now = GetTickCount64()) < end &&
+                        MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, DWORD(end - now), QS_ALLINPUT) ==
+                            WAIT_OBJECT_0 + 1;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
     DWORD dwExit = 1;
     GetExitCodeProcess(pi.hProcess, &dwExit);
+    if (dwExit == STILL_ACTIVE)
+        TerminateProcess(pi.hProcess, 1);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    EXPECT_EQ(0u, dwExit) << kvtest::Narrow(args);
+    EXPECT_EQ(0u, dwExit) << kvtest::Narrow(pszExe) << " " << kvtest::Narrow(args);
+}
+
+void RunKvsim(const std::wstring& args)
+{
+    RunTool(L"kvsim.exe", args, 10000);
 }
 
 } // namespace uitest

@@ -39,6 +39,9 @@ void Pump(DWORD dwMaxMs = 300);
 // kvsim.exe with these arguments, in a process of its own: another program
 // changing the driver, as far as the plug-in can tell.
 void RunKvsim(const std::wstring& args);
+// Any program beside the tests (KVHost.exe: a second host), with this
+// thread's messages pumped while it runs.
+void RunTool(const wchar_t* pszExe, const std::wstring& args, DWORD dwMaxMs);
 
 // Top-level dialogs of this thread (the modal pop-ups), newest first.
 std::vector<HWND> ThreadDialogs();
