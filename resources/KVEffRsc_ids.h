@@ -112,6 +112,7 @@
 #define IDC_GRP_RVX_PRESETS             1991
 #define IDC_CHK_RVX_ENVIRONMENT         1992
 #define IDC_SLD_RVX_ENVIRONMENT         1993
+#define IDC_STC_RVX_AMOUNT              1994   // the slider's label
 #define IDC_RAD_RVX_NO_PRESET           1999
 #define IDC_RAD_RVX_PRESET_0            2000
 #define IDC_RAD_RVX_PRESET_1            2001

@@ -128,9 +128,11 @@ struct Setting {
 const Setting kDpiSetting = {L"dpi", HKEY_CURRENT_USER, L"Control Panel\\Desktop", L"LogPixels"};
 const Setting kVendorSetting = {L"vendor", HKEY_LOCAL_MACHINE, L"Software\\Lumora Tech\\AL Plugin for Orvex",
                                 L"VendorID"};
+const Setting kLanguageSetting = {L"language", HKEY_LOCAL_MACHINE, L"Software\\Lumora Tech\\AL Plugin for Orvex",
+                                  L"ForceLanguageID"};
 const Setting kScalingSetting = {L"scaling", HKEY_LOCAL_MACHINE, L"Software\\Halvex\\Audio\\GUI_INFORMATION",
                                  L"CplScalingFactor"};
-const Setting* const kSettings[] = {&kDpiSetting, &kVendorSetting, &kScalingSetting};
+const Setting* const kSettings[] = {&kDpiSetting, &kVendorSetting, &kLanguageSetting, &kScalingSetting};
 
 const wchar_t kJournalKey[] = L"Software\\KVHost\\Changed";
 const REGSAM kView64 = KEY_WOW64_64KEY;  // the plug-in reads the 64-bit view
@@ -751,7 +753,8 @@ void RunStep(const Step& s) {
 
 std::wstring Usage() {
   std::wstring u =
-      L"usage: KVHost [--plugin DLL] [--log FILE] [--script FILE] [--dpi N] [--vendor ID] [STEP...]\n"
+      L"usage: KVHost [--plugin DLL] [--log FILE] [--script FILE] [--dpi N] [--vendor ID]\n"
+      L"              [--language ID] [STEP...]\n"
       L"  --plugin DLL   plug-in to load (default: KVEffect.dll beside KVHost.exe)\n"
       L"  --log FILE     append one line per step to FILE (UTF-8) as well as to stdout\n"
       L"  --script FILE  take steps from FILE, one a line (\"open 1\"); # starts a comment\n"
@@ -759,6 +762,8 @@ std::wstring Usage() {
       L"                 DPI as it starts, so the host sets that, starts itself again and puts\n"
       L"                 it back once the new process runs\n"
       L"  --vendor ID    the edition the plug-in reads as it loads (VendorID, e.g. 0x111D)\n"
+      L"  --language ID  the language the plug-in is forced to as it loads (ForceLanguageID,\n"
+      L"                 e.g. 1031 for German)\n"
       L"steps, run in order with messages pumped in between:\n";
   for (const StepDef& d : kSteps)
     u += Format(L"  --%ls%ls%ls\n", d.name, d.argHint ? L" " : L"", d.argHint ? d.argHint : L"");
@@ -802,12 +807,13 @@ bool ReadScript(const std::wstring& path, std::vector<Step>& steps) {
 // Options that hold for the whole process; steps come after the plug-in has loaded.
 struct Options {
   std::wstring plugin, log;
-  long long dpi = 0, vendor = 0;  // 0: leave as the machine has it
+  long long dpi = 0, vendor = 0, language = 0;  // 0: leave as the machine has it
   bool bHelp = false;
 };
 
 bool IsProcessOption(const std::wstring& name) {
-  return name == L"plugin" || name == L"log" || name == L"script" || name == L"dpi" || name == L"vendor";
+  return name == L"plugin" || name == L"log" || name == L"script" || name == L"dpi" || name == L"vendor" ||
+         name == L"language";
 }
 
 // Returns false after reporting a malformed command line.
@@ -833,6 +839,11 @@ bool ParseCommandLine(int argc, wchar_t** argv, Options& opt, std::vector<Step>&
       else if (name == L"log") opt.log = value;
       else if (name == L"script") {
         if (!ReadScript(value, steps)) return false;
+      } else if (name == L"language") {
+        if (!ParseInt(value, 1, 0xFFFF, opt.language)) {
+          g_out.Error(L"bad value '" + value + L"' for option --language (expected a language id, e.g. 1031)");
+          return false;
+        }
       } else {
         bool bDpi = name == L"dpi";
         if (!(bDpi ? ParseInt(value, 72, 480, opt.dpi) : ParseInt(value, 1, 0xFFFF, opt.vendor))) {
@@ -957,7 +968,7 @@ int Run(HINSTANCE hInst, int nShow) {
   // Errors go to a message box only when nobody scripted this run.
   for (int i = 1; i < __argc; ++i) {
     std::wstring arg = __wargv[i];
-    if (arg == L"--plugin" || arg == L"--dpi" || arg == L"--vendor") ++i;
+    if (arg == L"--plugin" || arg == L"--dpi" || arg == L"--vendor" || arg == L"--language") ++i;
     else g_out.bInteractive = false;
   }
 
@@ -985,13 +996,17 @@ int Run(HINSTANCE hInst, int nShow) {
   }
   g_out.Line((opt.dpi ? Format(L"dpi %lld -> ", opt.dpi) : std::wstring(L"dpi -> ")) + Format(L"%d", g_host.dpi) +
              (bRelaunched ? L" (relaunched)" : L""));
-  if (opt.vendor) {
+  // What the plug-in reads as it loads: set before loading it.
+  const std::pair<const Setting*, long long> loadSettings[] = {{&kVendorSetting, opt.vendor},
+                                                               {&kLanguageSetting, opt.language}};
+  for (const auto& [pSetting, value] : loadSettings) {
+    if (!value) continue;
     std::wstring result;
-    if (!Override(kVendorSetting, (DWORD)opt.vendor, result)) {
+    if (!Override(*pSetting, (DWORD)value, result)) {
       g_out.Error(result);
       return kExitSettingFailed;
     }
-    g_out.Line(Format(L"vendor 0x%llX -> ", opt.vendor) + result);
+    g_out.Line(std::wstring(pSetting->name) + L" " + ValueText(*pSetting, (DWORD)value) + L" -> " + result);
   }
 
   std::wstring path = opt.plugin.empty() ? DefaultPluginPath() : opt.plugin;

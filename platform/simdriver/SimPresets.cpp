@@ -62,6 +62,31 @@ const kvsim::Preset& Reported(const kvsim::PresetFamily& f, UINT nIndex, kvsim::
 std::wstring WideKey(LPCWSTR psz) { return std::wstring(psz, wcsnlen(psz, kvsim::kKeyCch)); }
 std::wstring NarrowKey(const char* psz) { return AnsiToWide(psz, KV_PRESET_KEY_CB_NARROW); }
 
+// The driver's own German names for its built-in reverb presets, given
+// after SetLanguageConfig with a German language id; other presets and
+// languages keep the stored name.
+struct Translation {
+    const wchar_t* pszKey;
+    const wchar_t* pszGerman;
+};
+const Translation kGermanReverbNames[] = {
+    {L"rvx-room", L"Zimmer"},         {L"rvx-bathroom", L"Badezimmer"},   {L"rvx-livingroom", L"Wohnzimmer"},
+    {L"rvx-hall", L"Halle"},          {L"rvx-concert", L"Konzertsaal"},   {L"rvx-church", L"Kirche"},
+    {L"rvx-cave", L"H\u00F6hle"},     {L"rvx-arena", L"Arena"},           {L"rvx-stadium", L"Stadion"},
+    {L"rvx-club", L"Klub"},           {L"rvx-forest", L"Wald"},           {L"rvx-underwater", L"Unter Wasser"},
+};
+
+const wchar_t* TranslatedName(const kvsim::PresetFamily& f, const kvsim::Preset& p)
+{
+    if (PRIMARYLANGID(LANGIDFROMLCID(f.dwLanguage)) != LANG_GERMAN || p.dwKind != 1)
+        return p.szName;
+    for (const Translation& t : kGermanReverbNames) {
+        if (_wcsicmp(t.pszKey, p.szKey) == 0)
+            return t.pszGerman;
+    }
+    return p.szName;
+}
+
 // The preset operations both flavours share; text is wide here and the
 // flavours convert at their edges. Every operation locks the state itself.
 class CPresetSupport : public CFeatureSupport {
@@ -190,7 +215,10 @@ protected:
         if (i < 0 && !nExtra) return E_INVALIDARG;
         kvsim::Preset extra;
         if (nExtra) kvsim::MakeExtraPreset(nExtra, &extra);
-        Put(name, nExtra ? extra.szName : f.presets[i].szName, a.node->quirks.bUnterminatedNames != FALSE);
+        const wchar_t* pszName = nExtra ? extra.szName
+                                 : m_kind == PresetKind::Reverb ? TranslatedName(f, f.presets[i])
+                                                                : f.presets[i].szName;
+        Put(name, pszName, a.node->quirks.bUnterminatedNames != FALSE);
         return S_OK;
     }
 

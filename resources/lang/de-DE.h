@@ -50,6 +50,7 @@
 // Reverb page; the preset buttons show the driver's names once it has them.
 #define TXT_RVX_ENVIRONMENT_GROUP       "Umgebung"
 #define TXT_RVX_ENVIRONMENT             "Raumhall"
+#define TXT_RVX_AMOUNT                  "Stärke"
 #define TXT_RVX_PRESETS_GROUP           "Voreinstellungen"
 #define TXT_RVX_NO_PRESET               "Keine"
 #define TXT_RVX_PRESET_1                "Voreinstellung 1"

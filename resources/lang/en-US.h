@@ -52,6 +52,7 @@
 // Reverb page; the preset buttons show the driver's names once it has them.
 #define TXT_RVX_ENVIRONMENT_GROUP       "Environment"
 #define TXT_RVX_ENVIRONMENT             "Room reverb"
+#define TXT_RVX_AMOUNT                  "Amount"
 #define TXT_RVX_PRESETS_GROUP           "Presets"
 #define TXT_RVX_NO_PRESET               "None"
 #define TXT_RVX_PRESET_1                "Preset 1"

@@ -88,7 +88,7 @@ TEST_F(SettingsTest, EachChangeReadsBackAndPostsTheDriversNotification)
         {L"eq.band.3", L"6.5", L"6.5", {{Source::EQ, KVEVT_EQ, KVEQ_BAND, 3, 0}}},
         {L"eq.band.9", L"-12", L"-12", {{Source::EQ, KVEVT_EQ, KVEQ_BAND, 9, 0}}},
         {L"eq.preamp", L"-3.5", L"-3.5", {{Source::EQ, KVEVT_EQ, KVEQ_PREAMP, 0, 0}}},
-        {L"reverb.value", L"60", L"60", {{Source::RVXEnvironment, KVEVT_RVX, KVHINT_VALUE, 0, 0}}},
+        {L"reverb.value", L"6", L"6", {{Source::RVXEnvironment, KVEVT_RVX, KVHINT_VALUE, 0, 0}}},
         {L"speakers.current", L"3", L"3", {{Source::SpkConfig, KVEVT_SPKCONFIG, KVHINT_CURRENT, 3, 0}}},
         {L"eqpresets.active", L"EQ-JAZZ", L"eq-jazz",
          {{Source::EQPresetU, KVEVT_EQPRESET, KVPRESET_ACTIVE, 0, 0},
@@ -126,7 +126,7 @@ TEST_F(SettingsTest, EachChangeReadsBackAndPostsTheDriversNotification)
     const Features& f = s->nodes[m_nSpk].features;
     // The jazz preset came after the band changes, so its levels stand.
     EXPECT_EQ(f.eq.bands[0].fLevel, 3.0f);
-    EXPECT_EQ(f.rvx.env.fValue, 45.0f);   // rvx-hall
+    EXPECT_EQ(f.rvx.env.fValue, 4.5f);   // rvx-hall
     EXPECT_TRUE(s->nodes[m_nSpk].quirks.bSpkCountHuge);
     EXPECT_STREQ(s->nodes[m_nSpk].features.eqPresets.szActive, L"<Custom>");
     EXPECT_EQ(reader.Lost(), 0u);

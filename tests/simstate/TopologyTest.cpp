@@ -304,7 +304,7 @@ TEST_F(TopologyTest, TheDumpLoadsBackToTheSameSettings)
     for (auto [name, value] : {std::pair{L"eq.band.3", L"4.5"}, {L"eqpresets.active", L"eq-rock"}, {L"bassboost.freq", L"120"},
                                {L"upmix.selected", L"0"}, {L"quirk.full-keys", L"1"}, {L"mixer.2", L"35"},
                                {L"eq.preamp", L"-0.1"}, {L"state", L"unplugged"}, {L"format", L"6:0x3f:96000"},
-                               {L"quirk.many-presets", L"1"}, {L"rvxpresets.active", L"extra-0995"}})
+                               {L"quirk.many-presets", L"1"}, {L"rvxpresets.active", L"extra-0990"}})
         ASSERT_TRUE(SetSetting(spk, name, value, err, ARRAYSIZE(err))) << kvtest::Narrow(err);
     auto before = std::make_unique<Node[]>(kMaxNodes);
     {
