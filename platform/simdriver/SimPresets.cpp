@@ -145,6 +145,11 @@ protected:
         if (key == kCustom && key == f.szActive) return S_OK;
         CopyTextW(f.szActive, kvsim::kKeyCch, key.c_str(), false);
         PostPreset(KVPRESET_ACTIVE, 0);
+        // Choosing a reverb preset switches the reverb presets on.
+        if (m_kind == PresetKind::Reverb && i >= 0 && !a.node->features.rvx.bPresetsEnabled) {
+            a.node->features.rvx.bPresetsEnabled = TRUE;
+            PostPreset(KVHINT_ONOFF, 1);
+        }
         if (i >= 0) kvsim::ApplyPreset(m_ref.nNode, *a.node, f.presets[i], m_kind == PresetKind::EQ);
         return S_OK;
     }

@@ -174,8 +174,9 @@ void CChildDlgRVX::ShowPresetButtons(BOOL bShow)
 {
     if (!m_hWnd)
         return;
-    for (int nID = IDC_RAD_RVX_PRESET_0; nID <= kLastPresetButton; ++nID)
-        ShowItem(this, nID, bShow);
+    // A button past the list's end would offer a preset the driver does not have.
+    for (UINT i = 0; i < kPresetButtons; ++i)
+        ShowItem(this, IDC_RAD_RVX_PRESET_0 + static_cast<int>(i), bShow && i < m_vecRVXPresets.size());
     ShowItem(this, IDC_RAD_RVX_NO_PRESET, bShow && !PresetsFollowEnvironment());
 }
 
@@ -233,7 +234,14 @@ LRESULT CChildDlgRVX::OnRVXPresetChange(WPARAM, LPARAM)
         CheckPresetButton(nIndex);
     }
     ShowPresetButtons(bShown);
-    EnablePresetButtons(bOn && m_chkRVXEnvironment.GetCheck() == BST_CHECKED);
+    // The environment decides, as in its own refresh: with the presets' own
+    // switch deciding, choosing "none" would leave no button to choose again.
+    BOOL bEnvironmentOn = FALSE;
+    if (ISNDIRVXEnvironment* p = m_pRVXEnvironment ? m_pRVXEnvironment->m_pInterface : nullptr) {
+        if (FAILED(p->IsEnabled(&bEnvironmentOn)))
+            bEnvironmentOn = FALSE;
+    }
+    EnablePresetButtons(bEnvironmentOn && m_chkRVXEnvironment.GetCheck() == BST_CHECKED);
     return 0;
 }
 

@@ -184,7 +184,7 @@ TEST_F(ContractTest, NarrowFlavoursUseTheCallersBuffersAtTheirOwnSlots)
     kvsim::Node n = NodeCopy(m_nDevice);
     EXPECT_EQ(15, n.features.rvx.env.fValue);
     EXPECT_TRUE(n.features.rvxPresets.dwLanguage == 1031 && n.features.rvxPresets.bSetSelected);
-    EXPECT_FALSE(n.features.rvx.bPresetsEnabled);
+    EXPECT_TRUE(n.features.rvx.bPresetsEnabled) << "choosing a preset switches the presets on again";
 }
 
 TEST_F(ContractTest, ReverbPresetListHandsOutRankedItems)

@@ -18,19 +18,6 @@ const wchar_t kFeatures[] =
     L"    subwoofer range=-10:9.7:0.1 state=1\n"
     L"    mixer levels=100,100,100,70\n";
 
-// How many ticks a trackbar shows for that range and tick frequency.
-LRESULT TicsAt(int nMin, int nMax, int nFreq)
-{
-    HWND h = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | TBS_AUTOTICKS, 0, 0, 100, 20, Host(), nullptr,
-                             nullptr, nullptr);
-    SendMessageW(h, TBM_SETRANGEMIN, FALSE, nMin);
-    SendMessageW(h, TBM_SETRANGEMAX, FALSE, nMax);
-    SendMessageW(h, TBM_SETTICFREQ, nFreq, 0);
-    const LRESULT n = SendMessageW(h, TBM_GETNUMTICS, 0, 0);
-    DestroyWindow(h);
-    return n;
-}
-
 class Enhancement : public UiTest
 {
 protected:

@@ -206,6 +206,18 @@ void DragSlider(HWND hDlg, int nID, int nPos)
     Pump();
 }
 
+LRESULT TicsAt(int nMin, int nMax, int nFreq)
+{
+    HWND h = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | TBS_AUTOTICKS, 0, 0, 100, 20, Host(), nullptr,
+                             nullptr, nullptr);
+    SendMessageW(h, TBM_SETRANGEMIN, FALSE, nMin);
+    SendMessageW(h, TBM_SETRANGEMAX, FALSE, nMax);
+    SendMessageW(h, TBM_SETTICFREQ, nFreq, 0);
+    const LRESULT n = SendMessageW(h, TBM_GETNUMTICS, 0, 0);
+    DestroyWindow(h);
+    return n;
+}
+
 int SliderPos(HWND hDlg, int nID)
 {
     return static_cast<int>(SendMessageW(Item(hDlg, nID), TBM_GETPOS, 0, 0));

@@ -27,6 +27,8 @@ std::wstring Text(HWND hWnd);
 std::wstring Text(HWND hDlg, int nID);
 bool IsBold(HWND hWnd);
 int SliderPos(HWND hDlg, int nID);
+// How many ticks a trackbar shows for that range and tick frequency.
+LRESULT TicsAt(int nMin, int nMax, int nFreq);
 
 // What a user does: each ends with the pump run dry.
 void Click(HWND hDlg, int nID);
