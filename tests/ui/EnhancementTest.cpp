@@ -18,25 +18,8 @@ const wchar_t kFeatures[] =
     L"    subwoofer range=-10:9.7:0.1 state=1\n"
     L"    mixer levels=100,100,100,70\n";
 
-class Enhancement : public UiTest
+class Enhancement : public BoundPageTest<CChildDlgEnhancement, IDD_DLG_ENHANCEMENT>
 {
-protected:
-    void TearDown() override
-    {
-        Discard(m_page);
-        UiTest::TearDown();
-    }
-    HWND OpenPage(const std::wstring& features)
-    {
-        Load(L"mode endpoint\n" + stest::RenderEndpoint(L"speakers", 1, 1, features));
-        Open();
-        m_page = std::make_unique<CChildDlgEnhancement>();
-        EXPECT_TRUE(m_page->Create(IDD_DLG_ENHANCEMENT, CWnd::FromHandle(Host())));
-        m_page->SetDeviceEndpoint(m_pSession.get());
-        Pump();
-        return m_page->m_hWnd;
-    }
-    std::unique_ptr<CChildDlgEnhancement> m_page;
 };
 
 TEST_F(Enhancement, SlidersConvertHalfUpAndWriteStepTimesPosition)

@@ -36,31 +36,9 @@ int CheckedPreset(HWND hDlg)  // the checked button's id, 0 for none
     return 0;
 }
 
-class Reverb : public UiTest
+class Reverb : public BoundPageTest<CChildDlgRVX, IDD_DLG_RVX>
 {
 protected:
-    void TearDown() override
-    {
-        Discard(m_page);
-        UiTest::TearDown();
-    }
-    HWND OpenPage(const std::wstring& features)
-    {
-        Discard(m_page);
-        Close();
-        Load(L"mode endpoint\n" + stest::RenderEndpoint(L"speakers", 1, 1, features));
-        return OpenOnLoaded();
-    }
-    HWND OpenOnLoaded(DWORD dwLanguage = 0x0409)
-    {
-        Open();
-        m_pSession->m_dwLanguageID = dwLanguage;
-        m_page = std::make_unique<CChildDlgRVX>();
-        EXPECT_TRUE(m_page->Create(IDD_DLG_RVX, CWnd::FromHandle(Host())));
-        m_page->SetDeviceEndpoint(m_pSession.get());
-        Pump();
-        return m_page->m_hWnd;
-    }
     std::wstring Tip(HWND hDlg)
     {
         NMTTDISPINFOW tt = {};
@@ -69,7 +47,6 @@ protected:
         SendMessageW(hDlg, WM_NOTIFY, IDC_SLD_RVX_ENVIRONMENT, reinterpret_cast<LPARAM>(&tt));
         return tt.szText;
     }
-    std::unique_ptr<CChildDlgRVX> m_page;
 };
 
 TEST_F(Reverb, TheAmountCountsStepsOfTheDriversGranularity)

@@ -51,30 +51,9 @@ std::vector<kvsim::EventRecord> UpmixEvents(kvsim::EventReader& reader)
     return events;
 }
 
-class Surround : public UiTest
+class Surround : public BoundPageTest<CChildDlgQfx, IDD_DLG_QFX>
 {
 protected:
-    void TearDown() override
-    {
-        Discard(m_page);
-        UiTest::TearDown();
-    }
-    HWND OpenPage(const std::wstring& features)
-    {
-        Discard(m_page);
-        Close();
-        Load(L"mode endpoint\n" + stest::RenderEndpoint(L"speakers", 1, 1, features));
-        return OpenOnLoaded();
-    }
-    HWND OpenOnLoaded()
-    {
-        Open();
-        m_page = std::make_unique<CChildDlgQfx>();
-        EXPECT_TRUE(m_page->Create(IDD_DLG_QFX, CWnd::FromHandle(Host())));
-        m_page->SetDeviceEndpoint(m_pSession.get());
-        Pump();
-        return m_page->m_hWnd;
-    }
     void ChooseMode(HWND h, int nItem)
     {
         HWND hCombo = Item(h, IDC_CMB_SURROUND_MODE);
@@ -82,7 +61,6 @@ protected:
         SendMessageW(h, WM_COMMAND, MAKEWPARAM(IDC_CMB_SURROUND_MODE, CBN_SELCHANGE), reinterpret_cast<LPARAM>(hCombo));
         Pump();
     }
-    std::unique_ptr<CChildDlgQfx> m_page;
 };
 
 TEST_F(Surround, SlidersMapPositionsAndTooltipsAsTheDriverCounts)

@@ -87,4 +87,37 @@ protected:
     void TearDown() override;
 };
 
+// One page bound to a session on a topology of its own, as the main window
+// binds it; OpenPage again starts afresh.
+template <class TPage, UINT nTemplate>
+class BoundPageTest : public UiTest
+{
+protected:
+    void TearDown() override
+    {
+        Discard(m_page);
+        UiTest::TearDown();
+    }
+    // The speakers with these feature lines.
+    HWND OpenPage(const std::wstring& features)
+    {
+        Discard(m_page);
+        Close();
+        Load(L"mode endpoint\n" + stest::RenderEndpoint(L"speakers", 1, 1, features));
+        return OpenOnLoaded();
+    }
+    // On whatever topology is loaded, with the session in that language.
+    HWND OpenOnLoaded(DWORD dwLanguage = 0x0409)
+    {
+        Open();
+        m_pSession->m_dwLanguageID = dwLanguage;
+        m_page = std::make_unique<TPage>();
+        EXPECT_TRUE(m_page->Create(nTemplate, CWnd::FromHandle(Host())));
+        m_page->SetDeviceEndpoint(m_pSession.get());
+        Pump();
+        return m_page->m_hWnd;
+    }
+    std::unique_ptr<TPage> m_page;
+};
+
 } // namespace uitest
