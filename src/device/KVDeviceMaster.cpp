@@ -169,14 +169,14 @@ void CKVDeviceEndpoint::GetMasterOnOffInfoFromReg()
     BOOL bLumoraTechnology = TRUE;
     if (CoexistKeyExists(m_dwVendorID)) {
         DWORD dwTechnology = 0;
-        LSTATUS st = ReadTechnology(m_dwVendorID, &dwTechnology);
+        // Read and recorded in one step against the listener's own reads, so
+        // its thread never compares a change with an older value of ours.
+        LSTATUS st = m_pEfxCoexistStateListener ? m_pEfxCoexistStateListener->ReadTechnologyFromReg(&dwTechnology)
+                                                : ReadTechnology(m_dwVendorID, &dwTechnology);
         KVTRACE(L"\n [%s]CKVDeviceEndpoint::GetMasterOnOffInfoFromReg(), RegGetValue returns 0x%x", kUI,
                 static_cast<unsigned>(st));
-        if (st == ERROR_SUCCESS) {
+        if (st == ERROR_SUCCESS)
             bLumoraTechnology = dwTechnology == kTechnologyLumora;
-            if (m_pEfxCoexistStateListener)
-                m_pEfxCoexistStateListener->m_dwTechnology = dwTechnology;
-        }
     }
     DWORD bMasterOn = 1;
     if (ReadEndpointProperty(m_pIFxPropStore, PKEY_KV_MasterOnOff, &bMasterOn))

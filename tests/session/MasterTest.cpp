@@ -187,6 +187,26 @@ TEST_F(Master, AWriteLandingWhileTheListenerReadsIsNotLost)
     RemoveVectoredExceptionHandler(hHandler);
 }
 
+// The session reads the key once at bind; a write landing right after that
+// read, while the listener thread has only just been started, must still be
+// noticed. The listener is held before its first watch until the write is
+// made, or for a second when the session waits for that watch.
+TEST_F(Master, AWriteRightAfterTheReadAtBindIsNotLost)
+{
+    TraceCapture trace;
+    HANDLE hWritten = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    TraceHook held(L"Listener::Run(), RegOpenKeyEx", [&] { WaitForSingleObject(hWritten, 1000); });
+    TraceHook write(L"GetMasterOnOffInfoFromReg(), RegGetValue returns", [&] {
+        const DWORD dwForeign = 1;
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCoexistKey, L"Technology", REG_DWORD, &dwForeign, sizeof(dwForeign));
+        SetEvent(hWritten);
+    });
+    Open();
+    EXPECT_TRUE(PumpUntil([&] { return Foreign(); }, 3000)) << "the write after the read went unnoticed";
+    EXPECT_TRUE(held.Fired() && write.Fired()) << "the two steps were not made to meet";
+    CloseHandle(hWritten);
+}
+
 TEST_F(Master, VendorLumoraKeepsItsOwnKeys)
 {
     kvtest::ScopedRegValue tech(kLumoraCoexistKey, L"Technology", DWORD(2));
