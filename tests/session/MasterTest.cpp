@@ -209,15 +209,20 @@ TEST_F(Master, AWriteRightAfterTheReadAtBindIsNotLost)
 
 TEST_F(Master, VendorLumoraKeepsItsOwnKeys)
 {
-    kvtest::ScopedRegValue tech(kLumoraCoexistKey, L"Technology", DWORD(2));
-    kvtest::ScopedRegValue name(kLumoraCoexistKey, L"TechnologyName", L"Auralith Q-fx MB");
+    // Another suite owns the device in this vendor's key, we in the other.
+    kvtest::ScopedRegValue tech(kLumoraCoexistKey, L"Technology", DWORD(1));
+    kvtest::ScopedRegValue name(kLumoraCoexistKey, L"TechnologyName", L"Vendor Suite");
     std::wstring topology = DefaultTopology();
     size_t at = topology.find(L"VEN_10EC&DEV_0899");
     topology.replace(at, 8, L"VEN_111D");
     Load(topology);
     Open();
     ASSERT_EQ(0x111Du, m_pSession->m_dwVendorID);
+    EXPECT_TRUE(Foreign());
+    EXPECT_EQ(L"Vendor Suite", OwnerName());
 
+    m_pSession->SetMasterOnOff(TRUE, TRUE);
+    ASSERT_EQ(2u, Technology(kLumoraCoexistKey));
     OtherSuite(1, L"Other Suite", L"0x10EC");
     PumpFor(500);
     EXPECT_TRUE(m_pSession->m_bMasterOn) << "the other vendor's key is not ours";
