@@ -31,6 +31,22 @@ private:
     LSTATUS m_status;
 };
 
+class CLockScope
+{
+public:
+    explicit CLockScope(CRITICAL_SECTION& cs) : m_cs(cs) { EnterCriticalSection(&m_cs); }
+    ~CLockScope() { LeaveCriticalSection(&m_cs); }
+    CLockScope(const CLockScope&) = delete;
+    CLockScope& operator=(const CLockScope&) = delete;
+
+private:
+    CRITICAL_SECTION& m_cs;
+};
+
+// Long enough for a thread to start and open a key on a loaded machine; a
+// thread that cannot start at all (the loader lock held) costs no more.
+const DWORD kArmWaitMs = 2000;
+
 // "TechnologyName" of base\ALCoexist; a longer name than the buffer fails.
 LSTATUS ReadTechnologyName(HKEY hBase, wchar_t (&szName)[CEfxCoexistStateListener::kNameBytes / sizeof(wchar_t)])
 {
@@ -104,6 +120,10 @@ CEfxCoexistStateListener::~CEfxCoexistStateListener()
         CloseHandle(m_hLoopDone);
         m_hLoopDone = nullptr;
     }
+    if (m_hArmed) {
+        CloseHandle(m_hArmed);
+        m_hArmed = nullptr;
+    }
     DeleteCriticalSection(&m_csTechnology);
 }
 
@@ -128,19 +148,38 @@ BOOL CEfxCoexistStateListener::UpdateCurrentTechNameFromReg()
     return st == ERROR_SUCCESS;
 }
 
+LSTATUS CEfxCoexistStateListener::ReadTechnologyFromReg(DWORD* pdwTechnology)
+{
+    CLockScope lock(m_csTechnology);
+    LSTATUS st = ReadTechnology(m_dwVendorID, pdwTechnology);
+    if (st == ERROR_SUCCESS)
+        m_dwTechnology = *pdwTechnology;
+    return st;
+}
+
 void CEfxCoexistStateListener::Start()
 {
     if (!m_hStopEvent)
         m_hStopEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!m_hLoopDone)
         m_hLoopDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!m_hStopEvent || !m_hLoopDone || m_hThread)
+    if (!m_hArmed)
+        m_hArmed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    if (!m_hStopEvent || !m_hLoopDone || !m_hArmed || m_hThread)
         return;
     ResetEvent(m_hLoopDone);
+    ResetEvent(m_hArmed);
     m_bRunning = TRUE;
     m_hThread = CreateThread(nullptr, 0, ThreadProc, this, 0, nullptr);
-    if (!m_hThread)
+    if (!m_hThread) {
         m_bRunning = FALSE;
+        return;
+    }
+    // The caller reads the key next: a write landing between that read and
+    // the first watch would otherwise never be noticed.
+    HANDLE waits[2] = {m_hArmed, m_hLoopDone};
+    DWORD dw = WaitForMultipleObjects(2, waits, FALSE, kArmWaitMs);
+    KVTRACE(L"\n CEfxCoexistStateListener::Start(), wait for the watch returns 0x%x", static_cast<unsigned>(dw));
 }
 
 void CEfxCoexistStateListener::Stop()
@@ -203,26 +242,32 @@ void CEfxCoexistStateListener::Run()
         };
         if (watched.IsOpen() && m_bRunning) {
             arm();
+            SetEvent(m_hArmed);
             for (;;) {
                 WaitForSingleObject(m_hStopEvent, INFINITE);
                 if (!m_bRunning)
                     break;
                 arm();
                 CHklmKey base(CoexistBaseKey(m_dwVendorID), KEY_READ);
-                DWORD dwTechnology = 0, cb = sizeof(dwTechnology);
-                if (!base.IsOpen() || RegGetValueW(base.Get(), kCoexistSubKey, L"Technology", RRF_RT_REG_DWORD,
-                                                   nullptr, &dwTechnology, &cb) != ERROR_SUCCESS)
-                    continue;
-                KVTRACE(L"\n CEfxCoexistStateListener::Run(), m_dwTechnology = 0x%x, dwTechnology 0x%x",
-                        static_cast<unsigned>(m_dwTechnology.load()), static_cast<unsigned>(dwTechnology));
-                wchar_t szName[kNameBytes / sizeof(wchar_t)];
-                if (ReadTechnologyName(base.Get(), szName) == ERROR_SUCCESS) {
-                    if (!EqualNoCaseAscii(szName, kLumoraTechnologyName))
-                        SetTechnologyName(szName);
-                    else
-                        KVTRACE(L"\n CEfxCoexistStateListener::Run(), Tech String is Lumora");
+                DWORD dwTechnology = 0, dwOld = 0, cb = sizeof(dwTechnology);
+                {
+                    // The session's own read may overlap this one: whichever
+                    // records last must also have read last.
+                    CLockScope lock(m_csTechnology);
+                    if (!base.IsOpen() || RegGetValueW(base.Get(), kCoexistSubKey, L"Technology", RRF_RT_REG_DWORD,
+                                                       nullptr, &dwTechnology, &cb) != ERROR_SUCCESS)
+                        continue;
+                    KVTRACE(L"\n CEfxCoexistStateListener::Run(), m_dwTechnology = 0x%x, dwTechnology 0x%x",
+                            static_cast<unsigned>(m_dwTechnology.load()), static_cast<unsigned>(dwTechnology));
+                    wchar_t szName[kNameBytes / sizeof(wchar_t)];
+                    if (ReadTechnologyName(base.Get(), szName) == ERROR_SUCCESS) {
+                        if (!EqualNoCaseAscii(szName, kLumoraTechnologyName))
+                            SetTechnologyName(szName);
+                        else
+                            KVTRACE(L"\n CEfxCoexistStateListener::Run(), Tech String is Lumora");
+                    }
+                    dwOld = m_dwTechnology.exchange(dwTechnology);
                 }
-                DWORD dwOld = m_dwTechnology.exchange(dwTechnology);
                 if (dwOld != dwTechnology && (dwOld == kTechnologyLumora || dwTechnology == kTechnologyLumora) &&
                     m_hWndNotify)
                     PostMessageW(m_hWndNotify, WM_EFX_COEXIST_STATE_CHANGE, dwTechnology, 0);

@@ -39,6 +39,11 @@ public:
     CEfxCoexistStateListener& operator=(const CEfxCoexistStateListener&) = delete;
 
     BOOL UpdateCurrentTechNameFromReg();
+    // Reads "Technology" and records it as the value last seen, in one step
+    // against the thread's own read and record; the registry's result code.
+    LSTATUS ReadTechnologyFromReg(DWORD* pdwTechnology);
+    // Returns once the thread watches the key (or has given up), so a write
+    // after a read that follows is always noticed.
     void Start();
     void Stop();
     std::wstring GetTechnologyName();
@@ -59,4 +64,6 @@ private:
     CRITICAL_SECTION m_csTechnology;
     // Set by the thread once it has left its loop and released what it held.
     HANDLE m_hLoopDone = nullptr;
+    // Set by the thread once its first watch of the key is armed.
+    HANDLE m_hArmed = nullptr;
 };

@@ -11,23 +11,36 @@ namespace {
 
 const wchar_t kUI[] = L"UI";
 
+// A driver call that failed, by feature and method: a feature the switch
+// left as it was shows in the trace.
+void TraceFailure(const wchar_t* pszFeature, const wchar_t* pszMethod, HRESULT hr)
+{
+    if (FAILED(hr))
+        KVTRACE(L"\n[%s] CKVDeviceEndpoint master switch, %s %s returns 0x%x", kUI, pszFeature, pszMethod,
+                static_cast<unsigned>(hr));
+}
+
 // Whether a feature's query reports it on.
 template <class I>
-bool IsOn(I* pInterface)
+bool IsOn(const wchar_t* pszFeature, I* pInterface)
 {
+    if (!pInterface)
+        return false;
     BOOL b = FALSE;
-    return pInterface && SUCCEEDED(pInterface->IsEnabled(&b)) && b;
+    HRESULT hr = pInterface->IsEnabled(&b);
+    TraceFailure(pszFeature, L"IsEnabled", hr);
+    return SUCCEEDED(hr) && b;
 }
 
 template <class I>
-void Switch(I* pInterface, BOOL bOn)
+void Switch(const wchar_t* pszFeature, I* pInterface, BOOL bOn)
 {
     if (!pInterface)
         return;
     if (bOn)
-        pInterface->Enable();
+        TraceFailure(pszFeature, L"Enable", pInterface->Enable());
     else
-        pInterface->Disable();
+        TraceFailure(pszFeature, L"Disable", pInterface->Disable());
 }
 
 template <class T>
@@ -86,27 +99,31 @@ void CKVDeviceEndpoint::SwitchEffects(BOOL bOn, DWORD dwMask)
     if (wanted(KV_EFX_SPKCONFIG) && m_SpkConfig.p)
         m_SpkConfig.p->SetEffectConfig(bOn);
     if (wanted(KV_EFX_PDP))
-        Switch(Typed(m_Pdp), bOn);
+        Switch(L"Pdp", Typed(m_Pdp), bOn);
     if (wanted(KV_EFX_UPMIX)) {
         if (ISNDIUpmix* pUpmix = Typed(m_Upmix)) {
-            if (!bOn)
-                pUpmix->Disable();
-            else if (m_nUpmixIndex != -1 && SUCCEEDED(pUpmix->SelectElement(static_cast<UINT>(m_nUpmixIndex))))
-                pUpmix->Enable();
+            if (!bOn) {
+                TraceFailure(L"Upmix", L"Disable", pUpmix->Disable());
+            } else if (m_nUpmixIndex != -1) {
+                HRESULT hr = pUpmix->SelectElement(static_cast<UINT>(m_nUpmixIndex));
+                TraceFailure(L"Upmix", L"SelectElement", hr);
+                if (SUCCEEDED(hr))
+                    TraceFailure(L"Upmix", L"Enable", pUpmix->Enable());
+            }
         }
     }
     if (wanted(KV_EFX_BASSBOOST))
-        Switch(Typed(m_BassBoost), bOn);
+        Switch(L"BassBoost", Typed(m_BassBoost), bOn);
     if (wanted(KV_EFX_BASSMANAGEMENT))
-        Switch(Typed(m_BassManagement), bOn);
+        Switch(L"BassManagement", Typed(m_BassManagement), bOn);
     if (wanted(KV_EFX_AGC))
-        Switch(Typed(m_AGC), bOn);
+        Switch(L"AGC", Typed(m_AGC), bOn);
     if (wanted(KV_EFX_RVX)) {
-        Switch(Typed(m_RVXEnvironment), bOn);
+        Switch(L"RVXEnvironment", Typed(m_RVXEnvironment), bOn);
         SwitchReverbPresets(bOn);
     }
     if (wanted(KV_EFX_EQ))
-        Switch(Typed(m_EQ), bOn);
+        Switch(L"EQ", Typed(m_EQ), bOn);
 }
 
 // Reverb presets follow the environment only when the driver says so.
@@ -120,7 +137,7 @@ void CKVDeviceEndpoint::SwitchReverbPresets(BOOL bOn)
     if (dwMode != KV_RVX_MODE_FOLLOWS_ENV)
         return;
     CWaitCursor wait;
-    Switch(pWide, bOn);
+    Switch(L"RVXPresetU", pWide, bOn);
 }
 
 DWORD CKVDeviceEndpoint::GetCurrentActiveEffectInfo()
@@ -131,19 +148,19 @@ DWORD CKVDeviceEndpoint::GetCurrentActiveEffectInfo()
         if (SUCCEEDED(m_SpkConfig.p->IsEffectConfigActive(&bActive, nullptr)) && bActive)
             dwEffectInfo |= KV_EFX_SPKCONFIG;
     }
-    if (IsOn(Typed(m_Pdp)))
+    if (IsOn(L"Pdp", Typed(m_Pdp)))
         dwEffectInfo |= KV_EFX_PDP;
-    if (IsOn(Typed(m_Upmix)))
+    if (IsOn(L"Upmix", Typed(m_Upmix)))
         dwEffectInfo |= KV_EFX_UPMIX;
-    if (IsOn(Typed(m_BassBoost)))
+    if (IsOn(L"BassBoost", Typed(m_BassBoost)))
         dwEffectInfo |= KV_EFX_BASSBOOST;
-    if (IsOn(Typed(m_BassManagement)))
+    if (IsOn(L"BassManagement", Typed(m_BassManagement)))
         dwEffectInfo |= KV_EFX_BASSMANAGEMENT;
-    if (IsOn(Typed(m_AGC)))
+    if (IsOn(L"AGC", Typed(m_AGC)))
         dwEffectInfo |= KV_EFX_AGC;
-    if (IsOn(Typed(m_RVXEnvironment)))
+    if (IsOn(L"RVXEnvironment", Typed(m_RVXEnvironment)))
         dwEffectInfo |= KV_EFX_RVX;
-    if (IsOn(Typed(m_EQ)))
+    if (IsOn(L"EQ", Typed(m_EQ)))
         dwEffectInfo |= KV_EFX_EQ;
     KVTRACE(L"LPARAM CKVDeviceEndpoint::GetCurrentActiveEffectInfo() dwEffectInfo = 0x%x", dwEffectInfo);
     return dwEffectInfo;
@@ -169,14 +186,14 @@ void CKVDeviceEndpoint::GetMasterOnOffInfoFromReg()
     BOOL bLumoraTechnology = TRUE;
     if (CoexistKeyExists(m_dwVendorID)) {
         DWORD dwTechnology = 0;
-        LSTATUS st = ReadTechnology(m_dwVendorID, &dwTechnology);
+        // Read and recorded in one step against the listener's own reads, so
+        // its thread never compares a change with an older value of ours.
+        LSTATUS st = m_pEfxCoexistStateListener ? m_pEfxCoexistStateListener->ReadTechnologyFromReg(&dwTechnology)
+                                                : ReadTechnology(m_dwVendorID, &dwTechnology);
         KVTRACE(L"\n [%s]CKVDeviceEndpoint::GetMasterOnOffInfoFromReg(), RegGetValue returns 0x%x", kUI,
                 static_cast<unsigned>(st));
-        if (st == ERROR_SUCCESS) {
+        if (st == ERROR_SUCCESS)
             bLumoraTechnology = dwTechnology == kTechnologyLumora;
-            if (m_pEfxCoexistStateListener)
-                m_pEfxCoexistStateListener->m_dwTechnology = dwTechnology;
-        }
     }
     DWORD bMasterOn = 1;
     if (ReadEndpointProperty(m_pIFxPropStore, PKEY_KV_MasterOnOff, &bMasterOn))

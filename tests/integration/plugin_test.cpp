@@ -199,6 +199,9 @@ TEST_F(PluginTest, ForcedGermanMakesTheWindowsGerman)
 TEST_F(PluginTest, UnloadWithWindowsOpenClosesThem)
 {
     ScopedRegValue technology(L"Software\\Halvex\\ALCoexist", L"Technology", DWORD(2));
+    ASSERT_EQ(0, RunProgram(L"kvsim.exe", L"load-default"));
+    ScopedTraceIni ini(L"1", nullptr);
+    DebugOutputCapture trace;
     Plugin plugin(L"KVEffect.dll");
     RECT rc = {0, 0, 800, 600};
     HWND hMain = plugin.pInitPlugin(m_hParent, 1, &rc, 0);
@@ -206,7 +209,17 @@ TEST_F(PluginTest, UnloadWithWindowsOpenClosesThem)
     ASSERT_TRUE(IsWindow(hMain));
     ASSERT_TRUE(IsWindow(hMaster));
     EXPECT_NE(nullptr, FindWindowW(nullptr, L"KVDEVICE_EP_HIDDENWINDOW_863422985_UI"));
+    // Bound to the speakers, and the listener watching: the thread is there to stop.
+    auto traced = [&](const wchar_t* pszText) {
+        for (const std::wstring& line : trace.Lines())
+            if (line.find(pszText) != std::wstring::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(traced(L"strEndpointID={0.0.0.00000000}.{360C911C-54C2-4BC6-A32E-050B41DC8739}"));
+    EXPECT_TRUE(traced(L"CEfxCoexistStateListener::Run(), RegNotifyChangeKeyValue 0x0"));
     plugin.Unload();
+    EXPECT_TRUE(traced(L"after stop m_pEfxCoexistStateListener"));
     EXPECT_EQ(nullptr, FindWindowW(nullptr, L"KVDEVICE_EP_HIDDENWINDOW_863422985_UI"));
     EXPECT_FALSE(IsWindow(hMain));
     EXPECT_FALSE(IsWindow(hMaster));

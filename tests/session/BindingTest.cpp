@@ -122,7 +122,15 @@ TEST_F(Binding, NothingToBindLeavesTheSessionOpenAndUnbound)
     kvtest::ScopedRegValue foreign(kCoexistKey, L"Technology", DWORD(1));
     Load(L"mode endpoint\nendpoint mic capture\n    id {0.0.1.00000000}.{5E551000-0000-4000-8000-000000000101}\n"
          L"    name Microphone\n    form-factor 4\n    state active\n");
+    // The session empties its list of windows as it opens: the recorder goes
+    // in right after that, so a post while it first enumerates would be seen.
+    TraceCapture trace;
+    TraceHook early(L"CKVDeviceEndpoint::EnumEndpoint()",
+                    [&] { g_pKVDeviceEndpoint->m_arrNotifyWnd.push_back(m_recorder.Handle()); });
     Open();
+    kvtest::PumpUntilIdle(200);
+    EXPECT_TRUE(early.Fired());
+    EXPECT_TRUE(m_recorder.Messages().empty()) << m_recorder.Messages()[0].nMsg;
     EXPECT_TRUE(BoundId().empty());
     ASSERT_NE(nullptr, m_pSession->m_pEfxCoexistStateListener);
     EXPECT_EQ(nullptr, m_pSession->m_pEfxCoexistStateListener->m_hThread) << "no listener thread";

@@ -34,23 +34,42 @@ protected:
 
 TEST_F(Faults, EveryDriverCallMayFailAndTheSessionRecovers)
 {
+    // Every feature on, so the master switch calls each one both ways.
+    std::wstring allOn = DefaultTopology();
+    for (size_t at; (at = allOn.find(L"enabled=0")) != std::wstring::npos;)
+        allOn[at + 8] = L'1';
+    // With the method named, the failure is traced under the feature's name.
     struct {
         const wchar_t* pszIface;
         DWORD dwSlot;
+        const wchar_t* pszTraced;
     } const calls[] = {
         {L"ClassFactory", 3}, {L"IKVEndpointEnum", 7}, {L"IKVEndpoint", 7}, {L"IKVEndpoint", 9},
         {L"IKVEndpoint", 10}, {L"IKVAdaptor", 8}, {L"IKVAdaptor", 9}, {L"ISNDIDefaults", 0},
         {L"ISNDIDefaults", 3}, {L"ISNDIPresetDefaults", 7}, {L"ISNDINotifySource", 3},
         {L"PolicyConfig", 10}, {L"PolicyConfig", 11}, {L"ISNDIUpmix", 3}, {L"ISNDIElement", 3},
-        {L"ISNDIUpmix", 5}, {L"ISNDIUpmix", 9}, {L"ISNDIBassBoost", 9}, {L"ISNDIBassBoost", 10},
-        {L"ISNDIBassBoost", 11}, {L"ISNDIEQ", 11}, {L"ISNDIRVXPresetList", 7}, {L"ISNDIRVXPresetU", 13},
-        {L"ISNDIRVXPresetU", 16}, {L"ISNDIRVXPresetU", 20}, {L"ISNDISpkConfig", 3}, {L"ISNDISpkConfig2", 9},
+        {L"ISNDIUpmix", 5, L"SelectElement"}, {L"ISNDIUpmix", 7, L"Enable"}, {L"ISNDIUpmix", 8, L"Disable"},
+        {L"ISNDIUpmix", 9, L"IsEnabled"}, {L"ISNDIBassBoost", 9, L"Enable"}, {L"ISNDIBassBoost", 10, L"Disable"},
+        {L"ISNDIBassBoost", 11, L"IsEnabled"}, {L"ISNDIEQ", 10, L"Enable"}, {L"ISNDIEQ", 11, L"Disable"},
+        {L"ISNDIEQ", 12, L"IsEnabled"}, {L"ISNDIPdp", 3, L"Enable"}, {L"ISNDIPdp", 4, L"Disable"},
+        {L"ISNDIPdp", 5, L"IsEnabled"}, {L"ISNDIAGC", 3, L"Enable"}, {L"ISNDIAGC", 4, L"Disable"},
+        {L"ISNDIAGC", 5, L"IsEnabled"}, {L"ISNDIBassManagement", 6, L"Enable"},
+        {L"ISNDIBassManagement", 7, L"Disable"}, {L"ISNDIBassManagement", 8, L"IsEnabled"},
+        {L"ISNDIRVXEnvironment", 6, L"Enable"}, {L"ISNDIRVXEnvironment", 7, L"Disable"},
+        {L"ISNDIRVXEnvironment", 8, L"IsEnabled"}, {L"ISNDIRVXPresetList", 7}, {L"ISNDIRVXPresetU", 13},
+        {L"ISNDIRVXPresetU", 15}, {L"ISNDIRVXPresetU", 16}, {L"ISNDIRVXPresetU", 17, L"Enable"},
+        {L"ISNDIRVXPresetU", 18, L"Disable"}, {L"ISNDIRVXPresetU", 20}, {L"ISNDISpkConfig", 3},
+        {L"ISNDISpkConfig2", 3}, {L"ISNDISpkConfig2", 4}, {L"ISNDISpkConfig2", 6}, {L"ISNDISpkConfig2", 9},
     };
     for (const auto& call : calls) {
         SCOPED_TRACE(kvtest::Narrow(call.pszIface) + " slot " + std::to_string(call.dwSlot));
+        Load(allOn);
+        TraceCapture trace;
         Fail(call.pszIface, call.dwSlot, E_FAIL);
         Exercise();
         ClearFaults();
+        if (call.pszTraced)
+            EXPECT_TRUE(trace.Has(std::wstring(call.pszIface + 5) + L" " + call.pszTraced + L" returns 0x80004005"));
         Open();
         EXPECT_EQ(EndpointId(1), BoundId());
         ASSERT_NE(nullptr, m_pSession->m_EQ.p);

@@ -187,17 +187,42 @@ TEST_F(Master, AWriteLandingWhileTheListenerReadsIsNotLost)
     RemoveVectoredExceptionHandler(hHandler);
 }
 
+// The session reads the key once at bind; a write landing right after that
+// read, while the listener thread has only just been started, must still be
+// noticed. The listener is held before its first watch until the write is
+// made, or for a second when the session waits for that watch.
+TEST_F(Master, AWriteRightAfterTheReadAtBindIsNotLost)
+{
+    TraceCapture trace;
+    HANDLE hWritten = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    TraceHook held(L"Listener::Run(), RegOpenKeyEx", [&] { WaitForSingleObject(hWritten, 1000); });
+    TraceHook write(L"GetMasterOnOffInfoFromReg(), RegGetValue returns", [&] {
+        const DWORD dwForeign = 1;
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, kCoexistKey, L"Technology", REG_DWORD, &dwForeign, sizeof(dwForeign));
+        SetEvent(hWritten);
+    });
+    Open();
+    EXPECT_TRUE(PumpUntil([&] { return Foreign(); }, 3000)) << "the write after the read went unnoticed";
+    EXPECT_TRUE(held.Fired() && write.Fired()) << "the two steps were not made to meet";
+    CloseHandle(hWritten);
+}
+
 TEST_F(Master, VendorLumoraKeepsItsOwnKeys)
 {
-    kvtest::ScopedRegValue tech(kLumoraCoexistKey, L"Technology", DWORD(2));
-    kvtest::ScopedRegValue name(kLumoraCoexistKey, L"TechnologyName", L"Auralith Q-fx MB");
+    // Another suite owns the device in this vendor's key, we in the other.
+    kvtest::ScopedRegValue tech(kLumoraCoexistKey, L"Technology", DWORD(1));
+    kvtest::ScopedRegValue name(kLumoraCoexistKey, L"TechnologyName", L"Vendor Suite");
     std::wstring topology = DefaultTopology();
     size_t at = topology.find(L"VEN_10EC&DEV_0899");
     topology.replace(at, 8, L"VEN_111D");
     Load(topology);
     Open();
     ASSERT_EQ(0x111Du, m_pSession->m_dwVendorID);
+    EXPECT_TRUE(Foreign());
+    EXPECT_EQ(L"Vendor Suite", OwnerName());
 
+    m_pSession->SetMasterOnOff(TRUE, TRUE);
+    ASSERT_EQ(2u, Technology(kLumoraCoexistKey));
     OtherSuite(1, L"Other Suite", L"0x10EC");
     PumpFor(500);
     EXPECT_TRUE(m_pSession->m_bMasterOn) << "the other vendor's key is not ours";

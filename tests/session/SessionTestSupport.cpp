@@ -3,6 +3,9 @@
 #include "SimState.h"
 #include "support/ShowDebugString.h"
 
+#include <algorithm>
+#include <mutex>
+
 namespace stest {
 
 const wchar_t kCoexistKey[] = L"Software\\Halvex\\ALCoexist";
@@ -144,6 +147,53 @@ int TraceCapture::First(const std::wstring& text)
         if (lines[i].find(text) != std::wstring::npos)
             return static_cast<int>(i);
     return -1;
+}
+
+namespace {
+std::mutex g_hooksMutex;
+std::vector<TraceHook*> g_hooks;
+PVOID g_hHooksHandler = nullptr;
+} // namespace
+
+TraceHook::TraceHook(std::wstring text, std::function<void()> fn)
+    : m_text(std::move(text)), m_narrow(kvtest::Narrow(m_text)), m_fn(std::move(fn))
+{
+    std::lock_guard<std::mutex> lock(g_hooksMutex);
+    if (g_hooks.empty())
+        g_hHooksHandler = AddVectoredExceptionHandler(1, Handler);
+    g_hooks.push_back(this);
+}
+
+TraceHook::~TraceHook()
+{
+    std::lock_guard<std::mutex> lock(g_hooksMutex);
+    g_hooks.erase(std::find(g_hooks.begin(), g_hooks.end(), this));
+    if (g_hooks.empty())
+        RemoveVectoredExceptionHandler(g_hHooksHandler);
+}
+
+// fn runs outside the lock: it may trace, or make a hook of its own.
+LONG CALLBACK TraceHook::Handler(EXCEPTION_POINTERS* p)
+{
+    // Debugger output arrives as the wide or the narrow print exception.
+    const EXCEPTION_RECORD* r = p->ExceptionRecord;
+    const bool bWide = r->ExceptionCode == 0x4001000A;
+    if ((!bWide && r->ExceptionCode != 0x40010006) || r->NumberParameters < 2)
+        return EXCEPTION_CONTINUE_SEARCH;
+    const void* pLine = reinterpret_cast<const void*>(r->ExceptionInformation[1]);
+    std::vector<TraceHook*> due;
+    {
+        std::lock_guard<std::mutex> lock(g_hooksMutex);
+        for (TraceHook* h : g_hooks) {
+            const bool bHas = bWide ? wcsstr(static_cast<const wchar_t*>(pLine), h->m_text.c_str()) != nullptr
+                                    : strstr(static_cast<const char*>(pLine), h->m_narrow.c_str()) != nullptr;
+            if (bHas && !h->m_bFired.exchange(true))
+                due.push_back(h);
+        }
+    }
+    for (TraceHook* h : due)
+        h->m_fn();
+    return EXCEPTION_CONTINUE_SEARCH;
 }
 
 // ---- The fixture -------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -70,6 +71,26 @@ public:
 private:
     DWORD m_dwFlags;
     kvtest::DebugOutputCapture m_capture;
+};
+
+// Runs fn, once, on whichever thread next writes a trace line holding text
+// while in scope: a step of another thread is made to land exactly there.
+// Tracing must be on (a TraceCapture made first).
+class TraceHook
+{
+public:
+    TraceHook(std::wstring text, std::function<void()> fn);
+    ~TraceHook();
+    TraceHook(const TraceHook&) = delete;
+    TraceHook& operator=(const TraceHook&) = delete;
+    bool Fired() const { return m_bFired; }
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* p);
+    std::wstring m_text;
+    std::string m_narrow;
+    std::function<void()> m_fn;
+    std::atomic<bool> m_bFired{false};
 };
 
 class SessionTest : public testing::Test
