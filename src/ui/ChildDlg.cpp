@@ -35,7 +35,51 @@ LRESULT CChildDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
         return OnTTNeedText(reinterpret_cast<NMHDR*>(lParam), wParam, lParam);
     if (nMsg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
         return 0;
+    // Gone before the sliders it watches: left to go after them, it left a
+    // few records of each slider behind at every page (Wine's tooltips).
+    if (nMsg == WM_DESTROY && m_ctlSliderTips.GetSafeHwnd())
+        m_ctlSliderTips.DestroyWindow();
+    // Taken before the handler reads the driver, so that a change made while
+    // it reads is posted again.
+    if (nMsg >= WM_QFX_DRIVER_CHANGE && nMsg <= WM_EQ_DRIVER_CHANGE_LAST)
+        TakePending(nMsg, wParam, lParam);
     return CDialog::WindowProc(nMsg, wParam, lParam);
+}
+
+BOOL CChildDlg::PostDriverChange(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    HWND hWnd = m_hWnd;
+    if (!hWnd)
+        return FALSE;
+    AcquireSRWLockExclusive(&m_pendingLock);
+    for (int i = 0; i < m_nPending; ++i) {
+        const PendingPost& p = m_pending[i];
+        if (p.nMsg == nMsg && p.wParam == wParam && p.lParam == lParam) {
+            ReleaseSRWLockExclusive(&m_pendingLock);
+            return TRUE;
+        }
+    }
+    // Past the table's room every notification is posted as it comes.
+    const bool bTracked = m_nPending < kMaxPending;
+    if (bTracked)
+        m_pending[m_nPending++] = {nMsg, wParam, lParam};
+    const BOOL bPosted = ::PostMessageW(hWnd, nMsg, wParam, lParam);
+    if (!bPosted && bTracked)
+        --m_nPending;  // still the last entry: the lock is held
+    ReleaseSRWLockExclusive(&m_pendingLock);
+    return bPosted;
+}
+
+void CChildDlg::TakePending(UINT nMsg, WPARAM wParam, LPARAM lParam)
+{
+    AcquireSRWLockExclusive(&m_pendingLock);
+    for (int i = 0; i < m_nPending; ++i) {
+        if (m_pending[i].nMsg == nMsg && m_pending[i].wParam == wParam && m_pending[i].lParam == lParam) {
+            m_pending[i] = m_pending[--m_nPending];
+            break;
+        }
+    }
+    ReleaseSRWLockExclusive(&m_pendingLock);
 }
 
 LRESULT CChildDlg::SetDeviceEndpoint(CKVDeviceEndpoint* pKVDeviceEndpoint)

@@ -99,6 +99,25 @@ protected:
 
     CToolTipCtrl m_ctlSliderTips;
 
+public:
+    // What a driver callback posts, from the driver's thread. A notification
+    // just like one still waiting in the queue is dropped: its handler reads
+    // the driver's current state anyway, and a driver that notifies faster
+    // than the page can read back would otherwise bury the user's input.
+    BOOL PostDriverChange(UINT nMsg, WPARAM wParam, LPARAM lParam);
+
+private:
+    struct PendingPost {
+        UINT nMsg;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    static constexpr int kMaxPending = 32;
+    void TakePending(UINT nMsg, WPARAM wParam, LPARAM lParam);
+    SRWLOCK m_pendingLock = SRWLOCK_INIT;
+    PendingPost m_pending[kMaxPending] = {};
+    int m_nPending = 0;
+
     DECLARE_MESSAGE_MAP()
 };
 

@@ -643,7 +643,7 @@ LONG CALLBACK CChildDlgEQ::DriverCallback(UINT eEvent, UINT dwHint, UINT dwArg, 
     else if (eEvent == KVEVT_EQPRESET || eEvent == KVEVT_EQPRESET_NARROW)
         nMsg = WM_EQ_DRIVER_CHANGE_LAST;
     if (nMsg && pThis && pThis->m_hWnd)
-        ::PostMessageW(pThis->m_hWnd, nMsg, dwHint, dwArg);
+        pThis->PostDriverChange(nMsg, dwHint, dwArg);
     return 0;
 }
 

@@ -392,7 +392,7 @@ LONG CALLBACK CChildDlgEnhancement::DriverCallback(UINT eEvent, UINT dwHint, UIN
     auto* pThis = static_cast<CChildDlgEnhancement*>(pContext);
     for (const EventMessage& e : kEvents) {
         if (e.eEvent == eEvent && pThis && pThis->m_hWnd)
-            ::PostMessageW(pThis->m_hWnd, e.nMsg, dwHint, dwArg);
+            pThis->PostDriverChange(e.nMsg, dwHint, dwArg);
     }
     return 0;
 }

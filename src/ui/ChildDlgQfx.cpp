@@ -429,6 +429,6 @@ LONG CALLBACK CChildDlgQfx::DriverCallback(UINT eEvent, UINT dwHint, UINT dwArg,
     else if (eEvent == KVEVT_PDP)
         nMsg = WM_QFX_DRIVER_CHANGE;
     if (nMsg && pThis && pThis->m_hWnd)
-        ::PostMessageW(pThis->m_hWnd, nMsg, dwHint, dwArg);
+        pThis->PostDriverChange(nMsg, dwHint, dwArg);
     return 0;
 }

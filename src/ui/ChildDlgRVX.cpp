@@ -367,6 +367,6 @@ LONG CALLBACK CChildDlgRVX::OnRVXDriverNotify(UINT eEvent, UINT dwHint, UINT dwA
     else if (eEvent == KVEVT_RVXPRESET || eEvent == KVEVT_RVXPRESET_NARROW)
         nMsg = WM_RVX_PRESET_CHANGE;
     if (nMsg && pThis && pThis->m_hWnd)
-        ::PostMessageW(pThis->m_hWnd, nMsg, dwHint, dwArg);
+        pThis->PostDriverChange(nMsg, dwHint, dwArg);
     return 0;
 }

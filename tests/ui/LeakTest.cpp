@@ -7,6 +7,7 @@
 #include "ui/MainEffectsDlg.h"
 
 #include <tlhelp32.h>
+#include <cstdio>
 #include <winternl.h>
 
 namespace uitest {
@@ -81,16 +82,50 @@ int CountModules()
     return n;
 }
 
+int CountThreads()
+{
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnap == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 te{};
+    te.dwSize = sizeof(te);
+    int n = 0;
+    for (BOOL b = Thread32First(hSnap, &te); b; b = Thread32Next(hSnap, &te))
+        n += te.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(hSnap);
+    return n;
+}
+
+// Bytes in use in the process's heaps: Wine reports no private bytes.
+long long HeapBytes()
+{
+    HANDLE heaps[64];
+    const DWORD n = GetProcessHeaps(64, heaps);
+    long long cb = 0;
+    for (DWORD i = 0; i < n && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY e = {};
+        HeapLock(heaps[i]);
+        while (HeapWalk(heaps[i], &e))
+            cb += (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? e.cbData : 0;
+        HeapUnlock(heaps[i]);
+    }
+    return cb;
+}
+
 struct Usage {
-    int nWindows, nGdi, nHandles, nModules;
+    int nWindows, nGdi, nHandles, nModules, nThreads;
     bool operator==(const Usage&) const = default;
 };
 
 std::ostream& operator<<(std::ostream& os, const Usage& u)
 {
     return os << "windows " << u.nWindows << ", GDI " << u.nGdi << ", handles " << u.nHandles << ", modules "
-              << u.nModules;
+              << u.nModules << ", threads " << u.nThreads;
 }
+
+// Heap bytes may move a little with caches and fragmentation; a leak of a
+// few bytes a round over the soak's rounds does not fit in this.
+constexpr long long kHeapSlack = 64 * 1024;
 
 // The windows are made inside a host that is never shown: nothing is painted,
 // which would only make a thousand rounds slow, and everything else a window
@@ -105,7 +140,27 @@ HWND HiddenHost()
 Usage Measure()
 {
     Pump();
-    return {CountWindows(), CountGdiObjects(), kvtest::CountHandles(), CountModules()};
+    return {CountWindows(), CountGdiObjects(), kvtest::CountHandles(), CountModules(), CountThreads()};
+}
+
+// A thread that was told to end may still be listed for a moment.
+Usage MeasureAgainst(const Usage& before)
+{
+    Usage now = Measure();
+    for (int i = 0; i < 20 && !(now == before); ++i) {
+        Sleep(100);
+        now = Measure();
+    }
+    return now;
+}
+
+// One line per figure, as the soak prints them.
+void Report(const char* pszFigure, int nRounds, const Usage& before, const Usage& after, long long cbHeapBefore)
+{
+    std::printf("%s: %d rounds; growth: windows %d, GDI %d, handles %d, modules %d, threads %d, heap %+lld KiB\n",
+                pszFigure, nRounds, after.nWindows - before.nWindows, after.nGdi - before.nGdi,
+                after.nHandles - before.nHandles, after.nModules - before.nModules, after.nThreads - before.nThreads,
+                (HeapBytes() - cbHeapBefore) / 1024);
 }
 
 using PageLeak = UiTest;
@@ -162,15 +217,20 @@ TEST_F(Leak, RepeatedOpenAndCloseCyclesOfEachWindowLeaveNothingBehind)
         ASSERT_NE(nullptr, hOther);
         Cycle(nType, 1);
         const Usage before = Measure();
+        const long long cbHeap = HeapBytes();
         Cycle(nType, Rounds());
-        EXPECT_EQ(before, Measure()) << "window type " << nType;
+        const Usage after = MeasureAgainst(before);
+        Report(nType ? "open and close the effects window" : "open and close the master panel", Rounds(), before,
+               after, cbHeap);
+        EXPECT_EQ(before, after) << "window type " << nType;
+        EXPECT_LE(HeapBytes(), cbHeap + kHeapSlack);
         m_pfnUninit(hOther);
     }
     // Alone, each cycle opens and closes the session too.
     Cycle(1, 1);
     const Usage before = Measure();
     Cycle(1, 50);
-    EXPECT_EQ(before, Measure()) << "with the session";
+    EXPECT_EQ(before, MeasureAgainst(before)) << "with the session";
 }
 
 TEST_F(PageLeak, RepeatedPageSwitchesLeaveNothingBehind)
@@ -187,9 +247,13 @@ TEST_F(PageLeak, RepeatedPageSwitchesLeaveNothingBehind)
     };
     switchPages(4);
     const Usage before = Measure();
+    const long long cbHeap = HeapBytes();
     const size_t nListed = m_pSession->m_arrNotifyWnd.size();
     switchPages(Rounds());
-    EXPECT_EQ(before, Measure());
+    const Usage after = MeasureAgainst(before);
+    Report("page switches", Rounds(), before, after, cbHeap);
+    EXPECT_EQ(before, after);
+    EXPECT_LE(HeapBytes(), cbHeap + kHeapSlack);
     EXPECT_EQ(nListed, m_pSession->m_arrNotifyWnd.size());
     dlg.CloseMainEffectsDlg();
     dlg.DestroyWindow();
