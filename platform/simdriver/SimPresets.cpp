@@ -62,27 +62,37 @@ const kvsim::Preset& Reported(const kvsim::PresetFamily& f, UINT nIndex, kvsim::
 std::wstring WideKey(LPCWSTR psz) { return std::wstring(psz, wcsnlen(psz, kvsim::kKeyCch)); }
 std::wstring NarrowKey(const char* psz) { return AnsiToWide(psz, KV_PRESET_KEY_CB_NARROW); }
 
-// The driver's own German names for its built-in reverb presets, given
-// after SetLanguageConfig with a German language id; other presets and
+// The driver's own German and French names for its built-in reverb presets,
+// given after SetLanguageConfig with such a language id; other presets and
 // languages keep the stored name.
 struct Translation {
     const wchar_t* pszKey;
     const wchar_t* pszGerman;
+    const wchar_t* pszFrench;
 };
-const Translation kGermanReverbNames[] = {
-    {L"rvx-room", L"Zimmer"},         {L"rvx-bathroom", L"Badezimmer"},   {L"rvx-livingroom", L"Wohnzimmer"},
-    {L"rvx-hall", L"Halle"},          {L"rvx-concert", L"Konzertsaal"},   {L"rvx-church", L"Kirche"},
-    {L"rvx-cave", L"H\u00F6hle"},     {L"rvx-arena", L"Arena"},           {L"rvx-stadium", L"Stadion"},
-    {L"rvx-club", L"Klub"},           {L"rvx-forest", L"Wald"},           {L"rvx-underwater", L"Unter Wasser"},
+const Translation kReverbNames[] = {
+    {L"rvx-room", L"Zimmer", L"Pi\u00E8ce"},
+    {L"rvx-bathroom", L"Badezimmer", L"Salle de bains"},
+    {L"rvx-livingroom", L"Wohnzimmer", L"Salon"},
+    {L"rvx-hall", L"Halle", L"Hall"},
+    {L"rvx-concert", L"Konzertsaal", L"Salle de concert"},
+    {L"rvx-church", L"Kirche", L"\u00C9glise"},
+    {L"rvx-cave", L"H\u00F6hle", L"Grotte"},
+    {L"rvx-arena", L"Arena", L"Ar\u00E8ne"},
+    {L"rvx-stadium", L"Stadion", L"Stade"},
+    {L"rvx-club", L"Klub", L"Club"},
+    {L"rvx-forest", L"Wald", L"For\u00EAt"},
+    {L"rvx-underwater", L"Unter Wasser", L"Sous l'eau"},
 };
 
 const wchar_t* TranslatedName(const kvsim::PresetFamily& f, const kvsim::Preset& p)
 {
-    if (PRIMARYLANGID(LANGIDFROMLCID(f.dwLanguage)) != LANG_GERMAN || p.dwKind != 1)
+    const WORD wLanguage = PRIMARYLANGID(LANGIDFROMLCID(f.dwLanguage));
+    if ((wLanguage != LANG_GERMAN && wLanguage != LANG_FRENCH) || p.dwKind != 1)
         return p.szName;
-    for (const Translation& t : kGermanReverbNames) {
+    for (const Translation& t : kReverbNames) {
         if (_wcsicmp(t.pszKey, p.szKey) == 0)
-            return t.pszGerman;
+            return wLanguage == LANG_GERMAN ? t.pszGerman : t.pszFrench;
     }
     return p.szName;
 }

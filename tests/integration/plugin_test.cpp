@@ -173,7 +173,7 @@ TEST_F(PluginTest, TwinExportsBehaveAlike)
     plugin.pUninitPlugin(nullptr);
 }
 
-TEST_F(PluginTest, ForcedGermanMakesTheWindowsGerman)
+TEST_F(PluginTest, AForcedLanguageMakesTheWindowsSpeakIt)
 {
     // Every text both window kinds show, with the plug-in loaded afresh.
     auto textsOfBothWindows = [this]() {
@@ -186,12 +186,17 @@ TEST_F(PluginTest, ForcedGermanMakesTheWindowsGerman)
         plugin.pUninitPlugin(hMaster);
         return texts;
     };
-    std::wstring english = textsOfBothWindows();
-    ASSERT_FALSE(english.empty());
-    ScopedRegValue force(kEditionKey, L"ForceLanguageID", 1031u);
-    std::wstring german = textsOfBothWindows();
-    ASSERT_FALSE(german.empty());
-    EXPECT_NE(english, german) << Narrow(english);
+    ASSERT_THAT(textsOfBothWindows(), HasSubstr(L"|Enhancement|"));
+    const struct {
+        DWORD dwLanguage;
+        const wchar_t* pszPageButton;
+    } languages[] = {{1031, L"|Klangverbesserung|"}, {1036, L"|Am\u00E9lioration|"}};
+    for (const auto& l : languages) {
+        SCOPED_TRACE(l.dwLanguage);
+        ScopedRegValue force(kEditionKey, L"ForceLanguageID", l.dwLanguage);
+        std::wstring texts = textsOfBothWindows();
+        EXPECT_THAT(texts, HasSubstr(l.pszPageButton)) << Narrow(texts);
+    }
 }
 
 // The session's coexistence listener thread is stopped under the loader

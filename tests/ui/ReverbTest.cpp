@@ -1,6 +1,6 @@
 // The reverb page as a user works it, against the simulated driver: the
-// environment's switch and amount, the preset buttons, German names, and
-// drivers that answer badly.
+// environment's switch and amount, the preset buttons, German and French
+// names, and drivers that answer badly.
 #include "UiHarness.h"
 
 #include "KVEffRsc_ids.h"
@@ -143,26 +143,37 @@ TEST_F(Reverb, ChoosingAPresetActivatesItAndTheDriverConfirms)
     EXPECT_EQ(L"rvx-0", Get(L"speakers", L"rvxpresets.active"));
 }
 
-TEST_F(Reverb, InGermanTheTextsAndThePresetNamesAreGerman)
+TEST_F(Reverb, InGermanAndFrenchTheTextsAndThePresetNamesAreTranslated)
 {
     // The resource library and the session as the application makes them
-    // under "ForceLanguageID" 1031.
+    // under "ForceLanguageID".
     wchar_t szExe[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, szExe, MAX_PATH);
     std::wstring path(szExe);
     path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"KVEffRsc.rsc";
-    KVMUIRESLIB german = {};
-    ASSERT_TRUE(SUCCEEDED(KVLoadMUIAwareResourceLibrary(path.c_str(), L"de-DE", 0, 0, &german)));
+    const struct {
+        const wchar_t* pszLocale;
+        DWORD dwLanguage;
+        const wchar_t *pszSwitch, *pszFirst, *pszSeventh;
+    } languages[] = {
+        {L"de-DE", 1031, L"Raumhall", L"Zimmer", L"H\u00F6hle"},
+        {L"fr-FR", 1036, L"R\u00E9verb\u00E9ration de la pi\u00E8ce", L"Pi\u00E8ce", L"Grotte"},
+    };
     HINSTANCE hEnglish = AfxGetResourceHandle();
-    AfxSetResourceHandle(german.hModule);
     LoadFile(L"default.kvtopo");
-    HWND h = OpenOnLoaded(1031);
-    EXPECT_EQ(L"Raumhall", Text(h, IDC_CHK_RVX_ENVIRONMENT));
-    EXPECT_EQ(L"Zimmer", Text(h, IDC_RAD_RVX_PRESET_0));
-    EXPECT_EQ(L"H\u00F6hle", Text(h, IDC_RAD_RVX_PRESET_6));
-    Discard(m_page);
-    AfxSetResourceHandle(hEnglish);
-    KVFreeMUIAwareResourceLibrary(german);
+    for (const auto& l : languages) {
+        SCOPED_TRACE(kvtest::Narrow(l.pszLocale));
+        KVMUIRESLIB lib = {};
+        ASSERT_TRUE(SUCCEEDED(KVLoadMUIAwareResourceLibrary(path.c_str(), l.pszLocale, 0, 0, &lib)));
+        AfxSetResourceHandle(lib.hModule);
+        HWND h = OpenOnLoaded(l.dwLanguage);
+        EXPECT_EQ(l.pszSwitch, Text(h, IDC_CHK_RVX_ENVIRONMENT));
+        EXPECT_EQ(l.pszFirst, Text(h, IDC_RAD_RVX_PRESET_0));
+        EXPECT_EQ(l.pszSeventh, Text(h, IDC_RAD_RVX_PRESET_6));
+        Discard(m_page);
+        AfxSetResourceHandle(hEnglish);
+        KVFreeMUIAwareResourceLibrary(lib);
+    }
 }
 
 TEST_F(Reverb, AHostileDriverGivesBoundedAnswers)

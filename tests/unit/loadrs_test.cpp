@@ -74,7 +74,7 @@ TEST(LoadRs, PicksTheLocalisedLibraryAndFallsBackToEnglish)
     struct Case {
         const wchar_t* locale;
         LANGID language;
-    } cases[] = {{L"de-DE", 0x0407}, {L"en-US", 0x0409}, {L"fr-FR", 0x0409}, {nullptr, 0x0409}};
+    } cases[] = {{L"de-DE", 0x0407}, {L"fr-FR", 0x040C}, {L"en-US", 0x0409}, {L"it-IT", 0x0409}, {nullptr, 0x0409}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale ? Narrow(c.locale) : "no locale");
         KVMUIRESLIB lib;
