@@ -211,19 +211,109 @@ void AppendEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, U
 }
 
 // A reader's event is gone only when its process is: free the slot then.
-void WakeReaders()
+// Opening each reader's event on every post costs three trips to the kernel
+// where setting it costs one, so this process keeps the events it opened,
+// slot by slot, keyed by the reader's pid and serial. A held event never goes
+// away, so a reader of another process is known dead by its process handle
+// instead, looked at when first opened and then only now and then, or when
+// a slot is wanted. Everything here runs with the lock held.
+namespace {
+
+struct HeldWake {
+    DWORD dwPid = 0;
+    DWORD dwSerial = 0;
+    HANDLE hEvent = nullptr;
+    HANDLE hProcess = nullptr;   // readers of other processes only
+};
+
+HeldWake g_held[kMaxWakers];
+ULONGLONG g_nextLivenessCheck = 0;
+constexpr ULONGLONG kLivenessCheckMs = 1000;
+
+void Forget(HeldWake& h)
 {
-    for (Waker& w : g_pState->wakers) {
-        if (!w.bUsed)
-            continue;
-        HANDLE h = OpenEventW(EVENT_MODIFY_STATE, FALSE, WakeName(w.dwPid, w.dwSerial).c_str());
-        if (h) {
-            SetEvent(h);
-            CloseHandle(h);
-        } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+    if (h.hEvent)
+        CloseHandle(h.hEvent);
+    if (h.hProcess)
+        CloseHandle(h.hProcess);
+    h = HeldWake{};
+}
+
+bool Exited(HANDLE hProcess)
+{
+    return WaitForSingleObject(hProcess, 0) == WAIT_OBJECT_0;
+}
+
+// Wakes a reader whose event this process does not hold yet, and keeps the
+// event when the reader's liveness can be told later: its process is this
+// one, or one opened for waiting.
+void OpenAndWake(Waker& w, HeldWake& h)
+{
+    HANDLE hEvent = OpenEventW(EVENT_MODIFY_STATE, FALSE, WakeName(w.dwPid, w.dwSerial).c_str());
+    if (!hEvent) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
             w.bUsed = FALSE;
+        return;
+    }
+    const bool bOwn = w.dwPid == GetCurrentProcessId();
+    HANDLE hProcess = nullptr;
+    if (!bOwn) {
+        // A process holding the event keeps it after its reader died, but it
+        // holds that process too, so the pid still names the dead one.
+        hProcess = OpenProcess(SYNCHRONIZE, FALSE, w.dwPid);
+        if (hProcess ? Exited(hProcess) : GetLastError() == ERROR_INVALID_PARAMETER) {
+            w.bUsed = FALSE;
+            if (hProcess)
+                CloseHandle(hProcess);
+            CloseHandle(hEvent);
+            return;
         }
     }
+    SetEvent(hEvent);
+    if (bOwn || hProcess)
+        h = HeldWake{w.dwPid, w.dwSerial, hEvent, hProcess};
+    else
+        CloseHandle(hEvent);
+}
+
+}  // namespace
+
+void WakeReaders(bool bCheckLiveness)
+{
+    const ULONGLONG now = GetTickCount64();
+    if (now >= g_nextLivenessCheck) {
+        bCheckLiveness = true;
+        g_nextLivenessCheck = now + kLivenessCheckMs;
+    }
+    for (int i = 0; i < kMaxWakers; ++i) {
+        Waker& w = g_pState->wakers[i];
+        HeldWake& h = g_held[i];
+        if (h.hEvent && (!w.bUsed || h.dwPid != w.dwPid || h.dwSerial != w.dwSerial))
+            Forget(h);   // the slot was freed or another reader has it now
+        if (!w.bUsed)
+            continue;
+        if (h.hEvent && bCheckLiveness && h.hProcess && Exited(h.hProcess)) {
+            Forget(h);
+            w.bUsed = FALSE;
+            continue;
+        }
+        if (h.hEvent)
+            SetEvent(h.hEvent);
+        else
+            OpenAndWake(w, h);
+    }
+}
+
+void ForgetWake(int nSlot)
+{
+    if (nSlot >= 0 && nSlot < kMaxWakers)
+        Forget(g_held[nSlot]);
+}
+
+void ForgetWakes()
+{
+    for (HeldWake& h : g_held)
+        Forget(h);
 }
 
 }  // namespace detail
@@ -242,6 +332,7 @@ SharedState* Open()
 
 void Close()
 {
+    detail::ForgetWakes();
     if (g_pState) {
         UnmapViewOfFile(g_pState);
         g_pState = nullptr;
@@ -439,7 +530,7 @@ EventReader::EventReader()
             }
         }
         if (m_nSlot < 0)
-            detail::WakeReaders();   // frees the slots of readers whose process died
+            detail::WakeReaders(true);   // frees the slots of readers whose process died
     }
 }
 
@@ -450,6 +541,7 @@ EventReader::~EventReader()
         Waker& w = g_pState->wakers[m_nSlot];
         if (w.bUsed && w.dwPid == GetCurrentProcessId())
             w.bUsed = FALSE;
+        detail::ForgetWake(m_nSlot);
     }
     if (m_hWake)
         CloseHandle(m_hWake);

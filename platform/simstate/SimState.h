@@ -327,7 +327,9 @@ void ClearFaults();
 
 // ---- Events -------------------------------------------------------------------
 // Appends to the ring and wakes every registered reader in every process.
-// Callable with or without the lock held.
+// Callable with or without the lock held. The slot of a reader whose process
+// died is freed by a post too: the next one, unless this process has woken
+// that reader before; then within a second, or as soon as a slot is wanted.
 void PostEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, UINT dwArg);
 
 // A reader of the ring: each has a wake event of its own, registered in the
