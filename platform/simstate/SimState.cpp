@@ -15,7 +15,7 @@ constexpr DWORD kMagic = 0x4D53564B;   // "KVSM"
 // Bump with every change to the layout of SharedState; the file size is
 // checked as well, so a forgotten bump still cannot map a foreign layout.
 // A file of another version or size is started afresh from the default.
-constexpr DWORD kVersion = 6;
+constexpr DWORD kVersion = 7;
 
 INIT_ONCE g_instanceOnce = INIT_ONCE_STATIC_INIT;
 wchar_t g_szInstance[64];
@@ -24,6 +24,12 @@ INIT_ONCE g_openOnce = INIT_ONCE_STATIC_INIT;
 std::atomic<HANDLE> g_hMutex{nullptr};
 HANDLE g_hMapping = nullptr;
 SharedState* g_pState = nullptr;
+
+// Read without the lock by CheckFault, so written as an atomic too.
+std::atomic_ref<LONG> ArmedFaults()
+{
+    return std::atomic_ref<LONG>(g_pState->nArmedFaults);
+}
 
 std::wstring ObjectName(const wchar_t* what)
 {
@@ -101,10 +107,13 @@ bool ValidState(const SharedState& s)
     for (const Adaptor& a : s.adaptors)
         if (!Terminated(a.szId))
             return false;
-    for (const Fault& f : s.faults)
+    LONG nArmed = 0;
+    for (const Fault& f : s.faults) {
         if (f.bUsed && (DWORD(f.iface) >= DWORD(Iface::Count) || f.nNode < -1 || f.nNode >= kMaxNodes))
             return false;
-    return true;
+        nArmed += f.bUsed ? 1 : 0;
+    }
+    return nArmed == s.nArmedFaults;
 }
 
 void Initialise(SharedState& s)
@@ -201,7 +210,8 @@ void AppendEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, U
 {
     SharedState& s = *g_pState;
     EventRecord& r = s.ring[s.nextSeq % kEventRing];
-    r.seq = s.nextSeq++;
+    r.seq = s.nextSeq;
+    std::atomic_ref<ULONGLONG>(s.nextSeq).store(s.nextSeq + 1, std::memory_order_relaxed);   // read unlocked by Next
     r.nNode = nNode;
     r.source = source;
     r.nSub = nSub;
@@ -346,23 +356,36 @@ void Close()
     InitOnceInitialize(&g_openOnce);
 }
 
+// How deep this thread holds the lock through this copy of the library. Each
+// wait on the mutex is a trip to the kernel even when the thread owns it, and
+// driver methods nest the lock (a write posts its event inside it), so only
+// the outermost Lock and Unlock touch the mutex.
+thread_local int t_nLockDepth = 0;
+
 // The mutex is set before the block is initialised, so Open() itself can take
 // the lock without going round InitOnce again.
 void Lock()
 {
+    if (t_nLockDepth > 0) {
+        ++t_nLockDepth;
+        return;
+    }
     HANDLE h = g_hMutex.load();
     if (!h) {
         Open();
         h = g_hMutex.load();
     }
-    if (h)
+    if (h) {
         WaitForSingleObject(h, INFINITE);
+        t_nLockDepth = 1;
+    }
 }
 
 void Unlock()
 {
-    if (HANDLE h = g_hMutex.load())
-        ReleaseMutex(h);
+    if (t_nLockDepth > 0 && --t_nLockDepth == 0)
+        if (HANDLE h = g_hMutex.load())
+            ReleaseMutex(h);
 }
 
 void Reset(bool bEmpty)
@@ -377,6 +400,7 @@ void Reset(bool bEmpty)
     StateLock lock;
     SharedState& s = *g_pState;
     memset(s.faults, 0, sizeof(s.faults));
+    ArmedFaults().store(0);
     s.firstSeq = s.nextSeq;
     detail::ApplyTopology(*t, bEmpty ? L"(empty)" : L"(built-in default)");
 }
@@ -468,6 +492,8 @@ bool AddFault(Iface iface, DWORD dwSlot, int nNode, HRESULT hr, LONG nCount, wch
         detail::SetError(pError, cchError, detail::Format(L"the fault table is full (%d)", kMaxFaults));
         return false;
     }
+    if (!pFree->bUsed)
+        ArmedFaults().fetch_add(1);
     *pFree = Fault{TRUE, iface, dwSlot, nNode, hr, nCount};
     return true;
 }
@@ -478,18 +504,24 @@ void ClearFaults()
         return;
     StateLock lock;
     memset(g_pState->faults, 0, sizeof(g_pState->faults));
+    ArmedFaults().store(0);
 }
 
+// Every driver method starts here, so the usual case, nothing armed, is
+// answered without the lock: a fault armed while this looks is one armed
+// just after the call.
 HRESULT CheckFault(Iface iface, DWORD dwSlot, int nNode)
 {
-    if (!Open())
+    if (!Open() || ArmedFaults().load(std::memory_order_relaxed) == 0)
         return S_OK;
     StateLock lock;
     for (Fault& f : g_pState->faults) {
         if (!f.bUsed || f.iface != iface || f.dwSlot != dwSlot || (f.nNode != -1 && f.nNode != nNode))
             continue;
-        if (f.nRemaining > 0 && --f.nRemaining == 0)
+        if (f.nRemaining > 0 && --f.nRemaining == 0) {
             f.bUsed = FALSE;
+            ArmedFaults().fetch_sub(1);
+        }
         return f.hr;
     }
     return S_OK;
@@ -547,9 +579,13 @@ EventReader::~EventReader()
         CloseHandle(m_hWake);
 }
 
-bool EventReader::Next(EventRecord* pRecord)
+bool EventReader::Next(EventRecord* pRecord, DWORD* pdwNodeSerial)
 {
     if (!Open())
+        return false;
+    // Nothing new needs no lock: a record appended after this look sets the
+    // wake event again. (Reset only ever moves the start forward.)
+    if (m_nNextSeq >= std::atomic_ref<ULONGLONG>(g_pState->nextSeq).load(std::memory_order_relaxed))
         return false;
     StateLock lock;
     const SharedState& s = *g_pState;
@@ -563,6 +599,10 @@ bool EventReader::Next(EventRecord* pRecord)
         return false;
     *pRecord = s.ring[m_nNextSeq % kEventRing];
     m_nNextSeq++;
+    if (pdwNodeSerial) {
+        const int n = pRecord->nNode;
+        *pdwNodeSerial = n >= 0 && n < kMaxNodes && s.nodes[n].bUsed ? s.nodes[n].dwSerial : 0;
+    }
     return true;
 }
 
