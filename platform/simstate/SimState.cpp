@@ -356,18 +356,21 @@ void Close()
     InitOnceInitialize(&g_openOnce);
 }
 
-// How deep this thread holds the lock through this copy of the library. Each
-// wait on the mutex is a trip to the kernel even when the thread owns it, and
-// driver methods nest the lock (a write posts its event inside it), so only
-// the outermost Lock and Unlock touch the mutex.
-thread_local int t_nLockDepth = 0;
+// The thread holding the lock through this copy of the library, and how
+// deep. Each wait on the mutex is a trip to the kernel even when the thread
+// owns it, and driver methods nest the lock (a write posts its event inside
+// it), so only the outermost Lock and Unlock touch the mutex. Only the owner
+// ever finds its own id here, so other threads may read it at any time.
+std::atomic<DWORD> g_dwLockOwner{0};
+int g_nLockDepth = 0;   // the owner's alone
 
 // The mutex is set before the block is initialised, so Open() itself can take
 // the lock without going round InitOnce again.
 void Lock()
 {
-    if (t_nLockDepth > 0) {
-        ++t_nLockDepth;
+    const DWORD dwSelf = GetCurrentThreadId();
+    if (g_dwLockOwner.load(std::memory_order_relaxed) == dwSelf) {
+        ++g_nLockDepth;
         return;
     }
     HANDLE h = g_hMutex.load();
@@ -377,15 +380,18 @@ void Lock()
     }
     if (h) {
         WaitForSingleObject(h, INFINITE);
-        t_nLockDepth = 1;
+        g_dwLockOwner.store(dwSelf, std::memory_order_relaxed);
+        g_nLockDepth = 1;
     }
 }
 
 void Unlock()
 {
-    if (t_nLockDepth > 0 && --t_nLockDepth == 0)
-        if (HANDLE h = g_hMutex.load())
-            ReleaseMutex(h);
+    if (g_dwLockOwner.load(std::memory_order_relaxed) != GetCurrentThreadId() || --g_nLockDepth > 0)
+        return;
+    g_dwLockOwner.store(0, std::memory_order_relaxed);
+    if (HANDLE h = g_hMutex.load())
+        ReleaseMutex(h);
 }
 
 void Reset(bool bEmpty)
