@@ -1,6 +1,7 @@
 #include "SimNotify.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 using kvsim::Source;
@@ -29,6 +30,7 @@ struct DriverThread {
     HMODULE hModuleRef = nullptr;  // keeps the DLL loaded until the thread is gone
     kvsim::EventReader* pReader = nullptr;
     bool bDetached = false;
+    std::atomic<bool> bStopping{false};  // set with hStop; read between events without a trip to the kernel
 };
 
 class CCriticalSection {
@@ -106,7 +108,8 @@ bool IsLeaving(UINT nCookie)
     return std::find(g_leaving.begin(), g_leaving.end(), nCookie) != g_leaving.end();
 }
 
-void Dispatch(const kvsim::EventRecord& r)
+// dwNodeSerial: the serial of the record's node when it was read.
+void Dispatch(const kvsim::EventRecord& r, DWORD dwNodeSerial)
 {
     struct Delivery {
         UINT nCookie;
@@ -121,13 +124,8 @@ void Dispatch(const kvsim::EventRecord& r)
         if (Reaches(r, s, &eEvent)) out.push_back({s.nCookie, s.nNode, s.dwSerial, eEvent});
     }
     if (out.empty()) return;
-    if (r.nNode >= 0) {
-        // Subscriptions of objects whose node was replaced hear nothing more.
-        kvsim::StateLock state;
-        const kvsim::SharedState* s = kvsim::Open();
-        const kvsim::Node* n = (s && r.nNode < kvsim::kMaxNodes) ? &s->nodes[r.nNode] : nullptr;
-        std::erase_if(out, [&](const Delivery& d) { return !n || !n->bUsed || n->dwSerial != d.dwSerial; });
-    }
+    // Subscriptions of objects whose node was replaced hear nothing more.
+    if (r.nNode >= 0) std::erase_if(out, [&](const Delivery& d) { return d.dwSerial != dwNodeSerial; });
     for (const Delivery& d : out) {
         Subscription* s = FindSub(d.nCookie);  // a sink before may have unadvised it
         if (!s || IsLeaving(d.nCookie)) continue;
@@ -147,7 +145,8 @@ DWORD WINAPI DriverThreadProc(void* pv)
         DWORD w = WaitForMultipleObjects(2, waits, FALSE, kPollMs);
         if (w == WAIT_OBJECT_0) break;
         kvsim::EventRecord r;
-        while (WaitForSingleObject(t->hStop, 0) == WAIT_TIMEOUT && t->pReader->Next(&r)) Dispatch(r);
+        DWORD dwNodeSerial = 0;
+        while (!t->bStopping.load() && t->pReader->Next(&r, &dwNodeSerial)) Dispatch(r, dwNodeSerial);
     }
     delete t->pReader;
     t->pReader = nullptr;
@@ -287,6 +286,7 @@ HRESULT CFeatureSupport::Unadvise(UINT nCookie)
             DriverThread* t = g_pThread;
             g_pThread = nullptr;
             t->bDetached = true;
+            t->bStopping = true;
             SetEvent(t->hStop);
         }
         endLeaving();

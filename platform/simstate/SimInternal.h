@@ -14,7 +14,14 @@ SharedState* State();
 // Appends one record; the caller holds the lock and wakes the readers later,
 // once per batch.
 void AppendEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, UINT dwArg);
-void WakeReaders();
+// Sets every registered reader's wake event, freeing the slots of readers
+// whose process died; bCheckLiveness asks for a look at every process now
+// rather than when it is next due.
+void WakeReaders(bool bCheckLiveness = false);
+// Lock held: let go of the wake events this process keeps open, for one
+// slot or for all of them.
+void ForgetWake(int nSlot);
+void ForgetWakes();
 
 // A parsed topology, built outside the lock and copied in whole.
 struct Topology {

@@ -15,7 +15,7 @@ constexpr DWORD kMagic = 0x4D53564B;   // "KVSM"
 // Bump with every change to the layout of SharedState; the file size is
 // checked as well, so a forgotten bump still cannot map a foreign layout.
 // A file of another version or size is started afresh from the default.
-constexpr DWORD kVersion = 6;
+constexpr DWORD kVersion = 7;
 
 INIT_ONCE g_instanceOnce = INIT_ONCE_STATIC_INIT;
 wchar_t g_szInstance[64];
@@ -24,6 +24,12 @@ INIT_ONCE g_openOnce = INIT_ONCE_STATIC_INIT;
 std::atomic<HANDLE> g_hMutex{nullptr};
 HANDLE g_hMapping = nullptr;
 SharedState* g_pState = nullptr;
+
+// Read without the lock by CheckFault, so written as an atomic too.
+std::atomic_ref<LONG> ArmedFaults()
+{
+    return std::atomic_ref<LONG>(g_pState->nArmedFaults);
+}
 
 std::wstring ObjectName(const wchar_t* what)
 {
@@ -101,10 +107,13 @@ bool ValidState(const SharedState& s)
     for (const Adaptor& a : s.adaptors)
         if (!Terminated(a.szId))
             return false;
-    for (const Fault& f : s.faults)
+    LONG nArmed = 0;
+    for (const Fault& f : s.faults) {
         if (f.bUsed && (DWORD(f.iface) >= DWORD(Iface::Count) || f.nNode < -1 || f.nNode >= kMaxNodes))
             return false;
-    return true;
+        nArmed += f.bUsed ? 1 : 0;
+    }
+    return nArmed == s.nArmedFaults;
 }
 
 void Initialise(SharedState& s)
@@ -201,7 +210,8 @@ void AppendEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, U
 {
     SharedState& s = *g_pState;
     EventRecord& r = s.ring[s.nextSeq % kEventRing];
-    r.seq = s.nextSeq++;
+    r.seq = s.nextSeq;
+    std::atomic_ref<ULONGLONG>(s.nextSeq).store(s.nextSeq + 1, std::memory_order_relaxed);   // read unlocked by Next
     r.nNode = nNode;
     r.source = source;
     r.nSub = nSub;
@@ -211,19 +221,109 @@ void AppendEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, U
 }
 
 // A reader's event is gone only when its process is: free the slot then.
-void WakeReaders()
+// Opening each reader's event on every post costs three trips to the kernel
+// where setting it costs one, so this process keeps the events it opened,
+// slot by slot, keyed by the reader's pid and serial. A held event never goes
+// away, so a reader of another process is known dead by its process handle
+// instead, looked at when first opened and then only now and then, or when
+// a slot is wanted. Everything here runs with the lock held.
+namespace {
+
+struct HeldWake {
+    DWORD dwPid = 0;
+    DWORD dwSerial = 0;
+    HANDLE hEvent = nullptr;
+    HANDLE hProcess = nullptr;   // readers of other processes only
+};
+
+HeldWake g_held[kMaxWakers];
+ULONGLONG g_nextLivenessCheck = 0;
+constexpr ULONGLONG kLivenessCheckMs = 1000;
+
+void Forget(HeldWake& h)
 {
-    for (Waker& w : g_pState->wakers) {
-        if (!w.bUsed)
-            continue;
-        HANDLE h = OpenEventW(EVENT_MODIFY_STATE, FALSE, WakeName(w.dwPid, w.dwSerial).c_str());
-        if (h) {
-            SetEvent(h);
-            CloseHandle(h);
-        } else if (GetLastError() == ERROR_FILE_NOT_FOUND) {
+    if (h.hEvent)
+        CloseHandle(h.hEvent);
+    if (h.hProcess)
+        CloseHandle(h.hProcess);
+    h = HeldWake{};
+}
+
+bool Exited(HANDLE hProcess)
+{
+    return WaitForSingleObject(hProcess, 0) == WAIT_OBJECT_0;
+}
+
+// Wakes a reader whose event this process does not hold yet, and keeps the
+// event when the reader's liveness can be told later: its process is this
+// one, or one opened for waiting.
+void OpenAndWake(Waker& w, HeldWake& h)
+{
+    HANDLE hEvent = OpenEventW(EVENT_MODIFY_STATE, FALSE, WakeName(w.dwPid, w.dwSerial).c_str());
+    if (!hEvent) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND)
             w.bUsed = FALSE;
+        return;
+    }
+    const bool bOwn = w.dwPid == GetCurrentProcessId();
+    HANDLE hProcess = nullptr;
+    if (!bOwn) {
+        // A process holding the event keeps it after its reader died, but it
+        // holds that process too, so the pid still names the dead one.
+        hProcess = OpenProcess(SYNCHRONIZE, FALSE, w.dwPid);
+        if (hProcess ? Exited(hProcess) : GetLastError() == ERROR_INVALID_PARAMETER) {
+            w.bUsed = FALSE;
+            if (hProcess)
+                CloseHandle(hProcess);
+            CloseHandle(hEvent);
+            return;
         }
     }
+    SetEvent(hEvent);
+    if (bOwn || hProcess)
+        h = HeldWake{w.dwPid, w.dwSerial, hEvent, hProcess};
+    else
+        CloseHandle(hEvent);
+}
+
+}  // namespace
+
+void WakeReaders(bool bCheckLiveness)
+{
+    const ULONGLONG now = GetTickCount64();
+    if (now >= g_nextLivenessCheck) {
+        bCheckLiveness = true;
+        g_nextLivenessCheck = now + kLivenessCheckMs;
+    }
+    for (int i = 0; i < kMaxWakers; ++i) {
+        Waker& w = g_pState->wakers[i];
+        HeldWake& h = g_held[i];
+        if (h.hEvent && (!w.bUsed || h.dwPid != w.dwPid || h.dwSerial != w.dwSerial))
+            Forget(h);   // the slot was freed or another reader has it now
+        if (!w.bUsed)
+            continue;
+        if (h.hEvent && bCheckLiveness && h.hProcess && Exited(h.hProcess)) {
+            Forget(h);
+            w.bUsed = FALSE;
+            continue;
+        }
+        if (h.hEvent)
+            SetEvent(h.hEvent);
+        else
+            OpenAndWake(w, h);
+    }
+}
+
+void ForgetWake(int nSlot)
+{
+    if (nSlot >= 0 && nSlot < kMaxWakers)
+        Forget(g_held[nSlot]);
+}
+
+void ForgetWakes()
+{
+    for (HeldWake& h : g_held)
+        Forget(h);
 }
 
 }  // namespace detail
@@ -242,6 +342,7 @@ SharedState* Open()
 
 void Close()
 {
+    detail::ForgetWakes();
     if (g_pState) {
         UnmapViewOfFile(g_pState);
         g_pState = nullptr;
@@ -255,21 +356,40 @@ void Close()
     InitOnceInitialize(&g_openOnce);
 }
 
+// The thread holding the lock through this copy of the library, and how
+// deep. Each wait on the mutex is a trip to the kernel even when the thread
+// owns it, and driver methods nest the lock (a write posts its event inside
+// it), so only the outermost Lock and Unlock touch the mutex. Only the owner
+// ever finds its own id here, so other threads may read it at any time.
+std::atomic<DWORD> g_dwLockOwner{0};
+int g_nLockDepth = 0;   // the owner's alone
+
 // The mutex is set before the block is initialised, so Open() itself can take
 // the lock without going round InitOnce again.
 void Lock()
 {
+    const DWORD dwSelf = GetCurrentThreadId();
+    if (g_dwLockOwner.load(std::memory_order_relaxed) == dwSelf) {
+        ++g_nLockDepth;
+        return;
+    }
     HANDLE h = g_hMutex.load();
     if (!h) {
         Open();
         h = g_hMutex.load();
     }
-    if (h)
+    if (h) {
         WaitForSingleObject(h, INFINITE);
+        g_dwLockOwner.store(dwSelf, std::memory_order_relaxed);
+        g_nLockDepth = 1;
+    }
 }
 
 void Unlock()
 {
+    if (g_dwLockOwner.load(std::memory_order_relaxed) != GetCurrentThreadId() || --g_nLockDepth > 0)
+        return;
+    g_dwLockOwner.store(0, std::memory_order_relaxed);
     if (HANDLE h = g_hMutex.load())
         ReleaseMutex(h);
 }
@@ -286,6 +406,7 @@ void Reset(bool bEmpty)
     StateLock lock;
     SharedState& s = *g_pState;
     memset(s.faults, 0, sizeof(s.faults));
+    ArmedFaults().store(0);
     s.firstSeq = s.nextSeq;
     detail::ApplyTopology(*t, bEmpty ? L"(empty)" : L"(built-in default)");
 }
@@ -377,6 +498,8 @@ bool AddFault(Iface iface, DWORD dwSlot, int nNode, HRESULT hr, LONG nCount, wch
         detail::SetError(pError, cchError, detail::Format(L"the fault table is full (%d)", kMaxFaults));
         return false;
     }
+    if (!pFree->bUsed)
+        ArmedFaults().fetch_add(1);
     *pFree = Fault{TRUE, iface, dwSlot, nNode, hr, nCount};
     return true;
 }
@@ -387,18 +510,24 @@ void ClearFaults()
         return;
     StateLock lock;
     memset(g_pState->faults, 0, sizeof(g_pState->faults));
+    ArmedFaults().store(0);
 }
 
+// Every driver method starts here, so the usual case, nothing armed, is
+// answered without the lock: a fault armed while this looks is one armed
+// just after the call.
 HRESULT CheckFault(Iface iface, DWORD dwSlot, int nNode)
 {
-    if (!Open())
+    if (!Open() || ArmedFaults().load(std::memory_order_relaxed) == 0)
         return S_OK;
     StateLock lock;
     for (Fault& f : g_pState->faults) {
         if (!f.bUsed || f.iface != iface || f.dwSlot != dwSlot || (f.nNode != -1 && f.nNode != nNode))
             continue;
-        if (f.nRemaining > 0 && --f.nRemaining == 0)
+        if (f.nRemaining > 0 && --f.nRemaining == 0) {
             f.bUsed = FALSE;
+            ArmedFaults().fetch_sub(1);
+        }
         return f.hr;
     }
     return S_OK;
@@ -439,7 +568,7 @@ EventReader::EventReader()
             }
         }
         if (m_nSlot < 0)
-            detail::WakeReaders();   // frees the slots of readers whose process died
+            detail::WakeReaders(true);   // frees the slots of readers whose process died
     }
 }
 
@@ -450,14 +579,19 @@ EventReader::~EventReader()
         Waker& w = g_pState->wakers[m_nSlot];
         if (w.bUsed && w.dwPid == GetCurrentProcessId())
             w.bUsed = FALSE;
+        detail::ForgetWake(m_nSlot);
     }
     if (m_hWake)
         CloseHandle(m_hWake);
 }
 
-bool EventReader::Next(EventRecord* pRecord)
+bool EventReader::Next(EventRecord* pRecord, DWORD* pdwNodeSerial)
 {
     if (!Open())
+        return false;
+    // Nothing new needs no lock: a record appended after this look sets the
+    // wake event again. (Reset only ever moves the start forward.)
+    if (m_nNextSeq >= std::atomic_ref<ULONGLONG>(g_pState->nextSeq).load(std::memory_order_relaxed))
         return false;
     StateLock lock;
     const SharedState& s = *g_pState;
@@ -471,6 +605,10 @@ bool EventReader::Next(EventRecord* pRecord)
         return false;
     *pRecord = s.ring[m_nNextSeq % kEventRing];
     m_nNextSeq++;
+    if (pdwNodeSerial) {
+        const int n = pRecord->nNode;
+        *pdwNodeSerial = n >= 0 && n < kMaxNodes && s.nodes[n].bUsed ? s.nodes[n].dwSerial : 0;
+    }
     return true;
 }
 

@@ -270,6 +270,7 @@ struct SharedState {
     EventRecord ring[kEventRing];
     DWORD dwNextCookie;       // machine-wide, never 0
     ULONGLONG firstSeq;       // events before this were dropped by Reset
+    LONG nArmedFaults;        // faults in use: none lets CheckFault answer without the lock
 };
 
 // ---- Access ---------------------------------------------------------------
@@ -327,7 +328,9 @@ void ClearFaults();
 
 // ---- Events -------------------------------------------------------------------
 // Appends to the ring and wakes every registered reader in every process.
-// Callable with or without the lock held.
+// Callable with or without the lock held. The slot of a reader whose process
+// died is freed by a post too: the next one, unless this process has woken
+// that reader before; then within a second, or as soon as a slot is wanted.
 void PostEvent(int nNode, Source source, int nSub, UINT eEvent, UINT dwHint, UINT dwArg);
 
 // A reader of the ring: each has a wake event of its own, registered in the
@@ -341,8 +344,9 @@ public:
     HANDLE WakeEvent() const { return m_hWake; }
     // Copies the next unread record; false when none is waiting. A reader that
     // fell more than a ring behind skips to the oldest record still held and
-    // counts what it missed in Lost().
-    bool Next(EventRecord* pRecord);
+    // counts what it missed in Lost(). pdwNodeSerial, when given, receives the
+    // serial its node has as the record is read (0: no such node in use).
+    bool Next(EventRecord* pRecord, DWORD* pdwNodeSerial = nullptr);
     ULONGLONG Lost() const { return m_nLost; }
 private:
     HANDLE m_hWake = nullptr;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cwchar>
 #include <functional>
+#include <utility>
 #include <vector>
 
 namespace bench {
@@ -41,11 +42,49 @@ inline double Median(std::vector<double> v)
     return v.empty() ? 0.0 : v[v.size() / 2];
 }
 
+// A value with as many decimals as its size deserves.
+inline const char* Num(double v, char (&buf)[32])
+{
+    std::snprintf(buf, sizeof(buf), v < 10 ? "%.2f" : v < 1000 ? "%.1f" : "%.0f", v);
+    return buf;
+}
+
 // One figure beside its floor, as every benchmark prints it.
 inline void Line(const char* figure, double value, const char* floor, double floorValue, const char* unit)
 {
-    std::printf("%s: %.1f %s vs %s: %.1f %s, ratio %.2f\n", figure, value, unit, floor, floorValue, unit,
+    char a[32], b[32];
+    std::printf("%s: %s %s vs %s: %s %s, ratio %.2f\n", figure, Num(value, a), unit, floor, Num(floorValue, b), unit,
                 floorValue > 0 ? value / floorValue : 0.0);
+    std::fflush(stdout);
+}
+
+// A figure and its floor sampled in turn, so that whatever else the machine
+// is doing weighs on both alike; the first nWarmUp pairs are dropped. Each
+// callable takes the sample's number and answers its value, or a negative
+// one for a sample that did not complete. Medians, figure then floor.
+template <class Figure, class Floor>
+std::pair<double, double> Alternate(int nSamples, int nWarmUp, Figure figure, Floor floor)
+{
+    std::vector<double> a, b;
+    for (int i = 0; i < nWarmUp + nSamples; ++i) {
+        // Either goes first half the time: what one leaves behind (a
+        // notification still on its way, a paint) lands on both alike.
+        double x, y;
+        if (i & 1) {
+            y = floor(i);
+            x = figure(i);
+        } else {
+            x = figure(i);
+            y = floor(i);
+        }
+        if (i < nWarmUp)
+            continue;
+        if (x >= 0)
+            a.push_back(x);
+        if (y >= 0)
+            b.push_back(y);
+    }
+    return {Median(a), Median(b)};
 }
 
 // A thread that, each time it is woken, stamps the time and runs one action
@@ -130,11 +169,12 @@ struct PluginHost {
     PluginHost& operator=(const PluginHost&) = delete;
 
     bool Ok() const { return pfnInit && hHost; }
-    // A window of the given type (1 the main effects window, 0 the panel).
-    HWND Open(int nType) const
+    // A window of the given type (1 the main effects window, 0 the panel),
+    // by default where the host puts the main window.
+    HWND Open(int nType, const RECT* pPlace = nullptr) const
     {
         static const RECT rc = {8, 80, 700, 600};
-        return pfnInit(hHost, nType, &rc, 0);
+        return pfnInit(hHost, nType, pPlace ? pPlace : &rc, 0);
     }
     void Close(HWND hWnd) const { pfnUninit(hWnd); }
 };

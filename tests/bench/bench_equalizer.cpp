@@ -26,6 +26,7 @@ using namespace bench;
 constexpr int kMoves = 1000;
 constexpr int kRounds = 7;  // figure and floor alternate, so drift hits both alike
 constexpr int kSamples = 300;
+constexpr int kWarmUp = 10;
 constexpr UINT kBand = 3;
 constexpr UINT kFenceBand = 9;
 constexpr float kLevels[2] = {3.0f, -3.0f};
@@ -95,8 +96,8 @@ bool Settle(ISNDIEQ* pEQ, Receiver& r)
 
 // Microseconds from waking the trigger for sample i until seen() holds,
 // checked after every message this thread dispatches; seen() returns the
-// moment it noticed. Nothing is added when it never holds.
-void Latency(Trigger& trigger, int i, const std::function<LONGLONG(int)>& seen, std::vector<double>& us)
+// moment it noticed; -1 when it never holds.
+double Latency(Trigger& trigger, int i, const std::function<LONGLONG(int)>& seen)
 {
     trigger.Fire(i);
     const ULONGLONG deadline = GetTickCount64() + 5000;
@@ -110,9 +111,8 @@ void Latency(Trigger& trigger, int i, const std::function<LONGLONG(int)>& seen, 
             t1 = seen(i);
         }
     }
-    if (t1)
-        us.push_back(Us(t1 - trigger.t0));
     Drain();
+    return t1 ? Us(t1 - trigger.t0) : -1;
 }
 
 HWND FindEqualizerPage(HWND hMain)
@@ -187,25 +187,19 @@ int wmain()
         Settle(pEQ, receiver);
         return Ms(Now() - t0);
     };
-    std::vector<double> moves, writes;
     run(move);
     float fLevel = 0.0f;
     if (FAILED(pEQ->GetBandLevel(kBand, &fLevel)) || fLevel != kLevels[(kMoves - 1) & 1]) {
         std::fprintf(stderr, "bench_equalizer: the slider moves did not reach the driver\n");
         return 1;
     }
-    run(write);
-    for (int r = 0; r < kRounds; ++r) {
-        moves.push_back(run(move));
-        writes.push_back(run(write));
-    }
-    Line("1000 slider moves through the equalizer page", Median(moves), "1000 driver band writes", Median(writes),
-         "ms");
+    const auto [fMoves, fWrites] =
+        Alternate(kRounds, 1, [&](int) { return run(move); }, [&](int) { return run(write); });
+    Line("1000 slider moves through the equalizer page", fMoves, "1000 driver band writes", fWrites, "ms");
 
     // Another thread writes the band; the page has it when its slider shows
     // it. Sample i writes kLevels[i & 1]; the writes above left the other
     // one shown. Slider and bare samples alternate, so drift hits both alike.
-    std::vector<double> toSlider, toWindow;
     {
         Trigger writer([&](int i) { pEQ->SetBandLevel(kBand, kLevels[i & 1]); });
         Trigger poster([&](int) { PostMessageW(receiver.hWnd, WM_APP, 0, 0); });
@@ -217,13 +211,12 @@ int wmain()
             receiver.tLast = 0;
             return t;
         };
-        for (int i = 0; i < kSamples; ++i) {
-            Latency(writer, i, sliderShows, toSlider);
-            Latency(poster, i, windowHas, toWindow);
-        }
+        const auto [fToSlider, fToWindow] =
+            Alternate(kSamples, kWarmUp, [&](int i) { return Latency(writer, i, sliderShows); },
+                      [&](int i) { return Latency(poster, i, windowHas); });
+        Line("band notification reaching a moved slider", fToSlider, "PostMessage from another thread", fToWindow,
+             "us");
     }
-    Line("band notification reaching a moved slider", Median(toSlider), "PostMessage from another thread",
-         Median(toWindow), "us");
 
     eq.Uninit();
     pEndpoint->Release();

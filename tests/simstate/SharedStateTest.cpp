@@ -6,7 +6,9 @@
 #include "test_support.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 using namespace kvsim;
 using simtest::Drain;
@@ -228,6 +230,70 @@ TEST_F(SharedStateTest, ADeadProcesssReaderIsFreedByTheNextPost)
     EXPECT_EQ(ReadersOf(dwPid), 1);
     PostEvent(-1, Source::Topology, 0, KVEVT_ENDPOINTS, KVHINT_TOPOLOGY, 7);
     EXPECT_EQ(ReadersOf(dwPid), 0);
+}
+
+// Run as a child: registers a reader, says so and waits to be woken; then
+// unregisters it, or with KVSIM_TEST_DIE set dies holding it.
+TEST(Child, DISABLED_ReaderWokenOnce)
+{
+    auto* pReader = new EventReader;
+    HANDLE hReady = OpenEventW(EVENT_MODIFY_STATE, FALSE, kReadyEvent);
+    ASSERT_NE(hReady, nullptr);
+    SetEvent(hReady);
+    CloseHandle(hReady);
+    ASSERT_EQ(WaitForSingleObject(pReader->WakeEvent(), 30000), WAIT_OBJECT_0);
+    if (GetEnvironmentVariableW(L"KVSIM_TEST_DIE", nullptr, 0))
+        ExitProcess(0);
+    delete pReader;
+}
+
+int SlotOf(DWORD dwPid)
+{
+    StateLock s;
+    for (int i = 0; i < kMaxWakers; ++i)
+        if (s->wakers[i].bUsed && s->wakers[i].dwPid == dwPid)
+            return i;
+    return -1;
+}
+
+// Starts the child above and posts once it is registered; its pid and slot.
+HANDLE StartWokenReader(bool bDie, DWORD* pPid, int* pSlot)
+{
+    HANDLE hReady = CreateEventW(nullptr, TRUE, FALSE, kReadyEvent);
+    SetEnvironmentVariableW(L"KVSIM_TEST_DIE", bDie ? L"1" : nullptr);
+    HANDLE hChild = simtest::Start(simtest::SelfCommand(std::wstring(kChildArgs) + L"Child.DISABLED_ReaderWokenOnce"),
+                                   simtest::kInstance);
+    SetEnvironmentVariableW(L"KVSIM_TEST_DIE", nullptr);
+    if (hChild && WaitForSingleObject(hReady, 60000) == WAIT_OBJECT_0) {
+        *pPid = GetProcessId(hChild);
+        *pSlot = SlotOf(*pPid);
+        PostEvent(-1, Source::Topology, 0, KVEVT_ENDPOINTS, KVHINT_TOPOLOGY, 7);
+    }
+    CloseHandle(hReady);
+    return hChild;
+}
+
+// A writer keeps the wake events it has set; they must follow the readers.
+TEST_F(SharedStateTest, AReaderTakingAnotherProcesssSlotIsWokenNotTheOldOne)
+{
+    DWORD dwPid = 0;
+    int nFirst = -1, nSecond = -2;
+    ASSERT_EQ(simtest::Finish(StartWokenReader(false, &dwPid, &nFirst)), 0);
+    EXPECT_EQ(simtest::Finish(StartWokenReader(false, &dwPid, &nSecond)), 0) << "the second reader was not woken";
+    EXPECT_EQ(nSecond, nFirst);
+}
+
+TEST_F(SharedStateTest, ADeadReaderWhoseEventWeHoldIsFreedWhenASlotIsWanted)
+{
+    DWORD dwPid = 0;
+    int nSlot = -1;
+    ASSERT_EQ(simtest::Finish(StartWokenReader(true, &dwPid, &nSlot)), 0);
+    ASSERT_GE(nSlot, 0);
+    std::vector<std::unique_ptr<EventReader>> mine;
+    for (int i = 0; i < kMaxWakers; ++i)
+        mine.push_back(std::make_unique<EventReader>());
+    EXPECT_EQ(ReadersOf(dwPid), 0);
+    EXPECT_EQ(ReadersOf(GetCurrentProcessId()), kMaxWakers);
 }
 
 TEST_F(SharedStateTest, TheToolShowsHowOftenANodeOrAnAdaptorWasRestored)
