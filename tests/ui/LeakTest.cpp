@@ -35,7 +35,7 @@ int Rounds()
 {
     wchar_t sz[16] = {};
     const int n = GetEnvironmentVariableW(L"KV_LEAK_ROUNDS", sz, 16) ? _wtoi(sz) : 0;
-    return n > 0 ? n : 400;
+    return n > 0 ? n : 300;
 }
 
 int CountWindows()
