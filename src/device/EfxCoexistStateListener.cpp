@@ -205,19 +205,16 @@ void CEfxCoexistStateListener::Stop()
 
 std::wstring CEfxCoexistStateListener::GetTechnologyName()
 {
-    EnterCriticalSection(&m_csTechnology);
-    std::wstring name = m_strTechnology;
-    LeaveCriticalSection(&m_csTechnology);
-    return name;
+    CLockScope lock(m_csTechnology);
+    return m_strTechnology;
 }
 
 void CEfxCoexistStateListener::SetTechnologyName(const wchar_t* pszName)
 {
-    EnterCriticalSection(&m_csTechnology);
+    CLockScope lock(m_csTechnology);
     m_strTechnology = pszName;
     if (m_strTechnology.empty())
         m_strTechnology.shrink_to_fit();
-    LeaveCriticalSection(&m_csTechnology);
 }
 
 DWORD WINAPI CEfxCoexistStateListener::ThreadProc(void* pThis)

@@ -129,15 +129,10 @@ void CKVDeviceEndpoint::SwitchEffects(BOOL bOn, DWORD dwMask)
 // Reverb presets follow the environment only when the driver says so.
 void CKVDeviceEndpoint::SwitchReverbPresets(BOOL bOn)
 {
-    ISNDIRVXPresetU* pWide = m_RVXPreset.p ? m_RVXPreset.p->m_pWide : nullptr;
-    if (!pWide)
-        return;
-    DWORD dwRank = 0, dwMode = KV_RVX_MODE_DEFAULT;
-    pWide->GetPresetInfo(&dwRank, &dwMode);
-    if (dwMode != KV_RVX_MODE_FOLLOWS_ENV)
+    if (!m_RVXPreset.p || !m_RVXPreset.p->FollowsEnvironment())
         return;
     CWaitCursor wait;
-    Switch(L"RVXPresetU", pWide, bOn);
+    Switch(L"RVXPresetU", m_RVXPreset.p->m_pWide, bOn);
 }
 
 DWORD CKVDeviceEndpoint::GetCurrentActiveEffectInfo()

@@ -207,6 +207,15 @@ HRESULT CSNDIEQPresetU::IsNamedPresetActive(BOOL* pbNamed)
 
 // ---- CSNDIRVXPresetU -----------------------------------------------------------
 
+BOOL CSNDIRVXPresetU::FollowsEnvironment() const
+{
+    if (!m_pWide)
+        return FALSE;
+    DWORD dwRank = 0, dwMode = KV_RVX_MODE_DEFAULT;
+    m_pWide->GetPresetInfo(&dwRank, &dwMode);
+    return dwMode == KV_RVX_MODE_FOLLOWS_ENV;
+}
+
 BOOL CSNDIRVXPresetU::Init(IKVDevice* pDevice, DWORD, IKVEndpoint* pEndpoint)
 {
     if (!pDevice && !pEndpoint)

@@ -118,6 +118,9 @@ public:
 
     BOOL Init(IKVDevice* pDevice, DWORD dwReserved, IKVEndpoint* pEndpoint);
     using CSNDIPresetFlavours::Init;
+    // The bound wide item reports mode 8192: the presets are switched on and
+    // off with the environment. Never so for the narrow flavour.
+    BOOL FollowsEnvironment() const;
 };
 
 // Fills a page's list from the bound flavour: configuration, (reverb) preset

@@ -52,12 +52,9 @@ BOOL CChildDlg::PostDriverChange(UINT nMsg, WPARAM wParam, LPARAM lParam)
     if (!hWnd)
         return FALSE;
     AcquireSRWLockExclusive(&m_pendingLock);
-    for (int i = 0; i < m_nPending; ++i) {
-        const PendingPost& p = m_pending[i];
-        if (p.nMsg == nMsg && p.wParam == wParam && p.lParam == lParam) {
-            ReleaseSRWLockExclusive(&m_pendingLock);
-            return TRUE;
-        }
+    if (FindPending(nMsg, wParam, lParam) >= 0) {
+        ReleaseSRWLockExclusive(&m_pendingLock);
+        return TRUE;
     }
     // Past the table's room every notification is posted as it comes.
     const bool bTracked = m_nPending < kMaxPending;
@@ -73,13 +70,20 @@ BOOL CChildDlg::PostDriverChange(UINT nMsg, WPARAM wParam, LPARAM lParam)
 void CChildDlg::TakePending(UINT nMsg, WPARAM wParam, LPARAM lParam)
 {
     AcquireSRWLockExclusive(&m_pendingLock);
-    for (int i = 0; i < m_nPending; ++i) {
-        if (m_pending[i].nMsg == nMsg && m_pending[i].wParam == wParam && m_pending[i].lParam == lParam) {
-            m_pending[i] = m_pending[--m_nPending];
-            break;
-        }
-    }
+    const int i = FindPending(nMsg, wParam, lParam);
+    if (i >= 0)
+        m_pending[i] = m_pending[--m_nPending];
     ReleaseSRWLockExclusive(&m_pendingLock);
+}
+
+int CChildDlg::FindPending(UINT nMsg, WPARAM wParam, LPARAM lParam) const
+{
+    for (int i = 0; i < m_nPending; ++i) {
+        const PendingPost& p = m_pending[i];
+        if (p.nMsg == nMsg && p.wParam == wParam && p.lParam == lParam)
+            return i;
+    }
+    return -1;
 }
 
 LRESULT CChildDlg::SetDeviceEndpoint(CKVDeviceEndpoint* pKVDeviceEndpoint)
@@ -162,6 +166,12 @@ BOOL CChildDlg::SessionBinding(IKVDevice** ppDevice, IKVEndpoint** ppEndpoint) c
     *ppDevice = m_pKVDeviceEndpoint ? m_pKVDeviceEndpoint->m_pDevice : nullptr;
     *ppEndpoint = m_pKVDeviceEndpoint ? m_pKVDeviceEndpoint->m_pEndpoint : nullptr;
     return *ppDevice || *ppEndpoint;
+}
+
+DWORD CChildDlg::PresetLanguage() const
+{
+    constexpr DWORD kEnglish = 1033;
+    return m_pKVDeviceEndpoint ? static_cast<DWORD>(m_pKVDeviceEndpoint->m_dwLanguageID) : kEnglish;
 }
 
 void CChildDlg::TraceLine(const wchar_t* pszLine)

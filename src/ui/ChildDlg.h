@@ -82,6 +82,8 @@ protected:
     }
     // The session's device and endpoint; false when it has neither.
     BOOL SessionBinding(IKVDevice** ppDevice, IKVEndpoint** ppEndpoint) const;
+    // The language preset names are asked in: the session's, else English.
+    DWORD PresetLanguage() const;
     static void TraceLine(const wchar_t* pszLine);
     // Unsubscribed, unbound and deleted; safe to repeat.
     template <class T>
@@ -114,6 +116,7 @@ private:
     };
     static constexpr int kMaxPending = 32;
     void TakePending(UINT nMsg, WPARAM wParam, LPARAM lParam);
+    int FindPending(UINT nMsg, WPARAM wParam, LPARAM lParam) const;  // lock held; -1 if none
     SRWLOCK m_pendingLock = SRWLOCK_INIT;
     PendingPost m_pending[kMaxPending] = {};
     int m_nPending = 0;

@@ -18,7 +18,6 @@ namespace {
 
 constexpr UINT kMaxBandIndex = 16;
 constexpr UINT kBandLabelBytes = 128;
-constexpr DWORD kDefaultLanguage = 1033;
 
 constexpr int kBandCtrlCount = IDC_SLD_EQ_BAND_9 - IDC_SLD_EQ_BAND_0 + 1;
 
@@ -318,10 +317,8 @@ BOOL CChildDlgEQ::EnumEQPresets(CSNDIEQPresetU* pEQPreset)
     if (!pEQPreset)
         return FALSE;
     ClearPresets();
-    const DWORD dwLanguage =
-        m_pKVDeviceEndpoint ? static_cast<DWORD>(m_pKVDeviceEndpoint->m_dwLanguageID) : kDefaultLanguage;
     CEQEnumTrace trace;
-    return SUCCEEDED(::EnumEQPresets(pEQPreset, dwLanguage, m_vecEQPresets, &trace)) ? TRUE : FALSE;
+    return SUCCEEDED(::EnumEQPresets(pEQPreset, PresetLanguage(), m_vecEQPresets, &trace)) ? TRUE : FALSE;
 }
 
 void CChildDlgEQ::SortPresets()

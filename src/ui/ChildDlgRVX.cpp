@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr DWORD kDefaultLanguage = 1033;
 constexpr int kLastPresetButton = IDC_RAD_RVX_PRESET_0 + static_cast<int>(CChildDlgRVX::kPresetButtons) - 1;
 
 // Traces each answer of the driver while the list is filled.
@@ -89,10 +88,8 @@ LRESULT CChildDlgRVX::OnDeviceEndpointChange(WPARAM, LPARAM)
         if (m_pRVXPreset && m_pRVXPreset->Init(pDevice, 0, pEndpoint)) {
             KVTRACE(L"\n CChildDlgRVX::OnDeviceEndpointChange() m_pRVXPreset->Init() succeeded");
             m_cbPresetHandle = m_pRVXPreset->Advise(OnRVXDriverNotify, this);
-            const DWORD dwLanguage =
-                m_pKVDeviceEndpoint ? static_cast<DWORD>(m_pKVDeviceEndpoint->m_dwLanguageID) : kDefaultLanguage;
             CRVXEnumTrace trace;
-            EnumRVXPresets(m_pRVXPreset, dwLanguage, m_vecRVXPresets, &trace);
+            EnumRVXPresets(m_pRVXPreset, PresetLanguage(), m_vecRVXPresets, &trace);
         } else {
             delete m_pRVXPreset;
             m_pRVXPreset = nullptr;
@@ -142,16 +139,6 @@ HRESULT CChildDlgRVX::PresetsEnabled(BOOL* pbOn) const
     return E_FAIL;
 }
 
-BOOL CChildDlgRVX::PresetsFollowEnvironment() const
-{
-    ISNDIRVXPresetU* pWide = m_pRVXPreset ? m_pRVXPreset->m_pWide : nullptr;
-    if (!pWide)
-        return FALSE;
-    DWORD dwRank = 0, dwMode = KV_RVX_MODE_DEFAULT;
-    pWide->GetPresetInfo(&dwRank, &dwMode);
-    return dwMode == KV_RVX_MODE_FOLLOWS_ENV;
-}
-
 void CChildDlgRVX::UpdatePresetButtons()
 {
     if (!m_hWnd || !m_pRVXPreset)
@@ -177,7 +164,7 @@ void CChildDlgRVX::ShowPresetButtons(BOOL bShow)
     // A button past the list's end would offer a preset the driver does not have.
     for (UINT i = 0; i < kPresetButtons; ++i)
         ShowItem(this, IDC_RAD_RVX_PRESET_0 + static_cast<int>(i), bShow && i < m_vecRVXPresets.size());
-    ShowItem(this, IDC_RAD_RVX_NO_PRESET, bShow && !PresetsFollowEnvironment());
+    ShowItem(this, IDC_RAD_RVX_NO_PRESET, bShow && !(m_pRVXPreset && m_pRVXPreset->FollowsEnvironment()));
 }
 
 void CChildDlgRVX::EnablePresetButtons(BOOL bEnable)
@@ -296,7 +283,7 @@ void CChildDlgRVX::OnBnClickedRVXEnvironment()
     const BOOL bChecked = m_chkRVXEnvironment.GetCheck() == BST_CHECKED;
     if (ISNDIRVXEnvironment* p = m_pRVXEnvironment ? m_pRVXEnvironment->m_pInterface : nullptr)
         bChecked ? p->Enable() : p->Disable();
-    if (PresetsFollowEnvironment()) {
+    if (m_pRVXPreset && m_pRVXPreset->FollowsEnvironment()) {
         CWaitCursor wait;
         ISNDIRVXPresetU* pWide = m_pRVXPreset->m_pWide;
         bChecked ? pWide->Enable() : pWide->Disable();

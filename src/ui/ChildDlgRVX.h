@@ -53,6 +53,4 @@ protected:
 private:
     // The bound preset interface's IsEnabled; E_FAIL without one.
     HRESULT PresetsEnabled(BOOL* pbOn) const;
-    // The presets are switched with the environment (the wide item says 8192).
-    BOOL PresetsFollowEnvironment() const;
 };
