@@ -1,6 +1,7 @@
 #include "test_support.h"
 
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 namespace kvtest {
 
@@ -208,6 +209,34 @@ bool WriteFileBytes(const std::wstring& path, const void* data, size_t cb)
 bool CopyInto(const std::wstring& file, const std::wstring& fromDir, const std::wstring& toDir)
 {
     return CopyFileW((fromDir + file).c_str(), (toDir + file).c_str(), FALSE) != FALSE;
+}
+
+int CountThreads()
+{
+    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (hSnap == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 te{};
+    te.dwSize = sizeof(te);
+    int n = 0;
+    for (BOOL b = Thread32First(hSnap, &te); b; b = Thread32Next(hSnap, &te))
+        n += te.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(hSnap);
+    return n;
+}
+
+long long HeapBytesInUse()
+{
+    HANDLE heaps[64];
+    long long cb = 0;
+    for (DWORD i = 0, n = GetProcessHeaps(64, heaps); i < n && i < 64; ++i) {
+        PROCESS_HEAP_ENTRY e{};
+        HeapLock(heaps[i]);
+        while (HeapWalk(heaps[i], &e))
+            cb += (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? e.cbData : 0;
+        HeapUnlock(heaps[i]);
+    }
+    return cb;
 }
 
 int CountHandles()

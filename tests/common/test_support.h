@@ -66,6 +66,10 @@ bool CopyInto(const std::wstring& file, const std::wstring& fromDir, const std::
 // Open handles of this process. Wine answers 0 to GetProcessHandleCount, so
 // handle values are probed instead.
 int CountHandles();
+// Threads of this process, and the bytes in use in its heaps (malloc's too):
+// Wine answers 0 to PrivateUsage.
+int CountThreads();
+long long HeapBytesInUse();
 
 // Runs the calling thread's messages until nothing is left to do.
 void PumpUntilIdle(DWORD dwMaxMs = 2000);

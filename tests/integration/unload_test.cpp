@@ -3,7 +3,6 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
-#include <tlhelp32.h>
 
 #include <functional>
 #include <vector>
@@ -22,12 +21,7 @@ Footprint Measure()
     kvtest::PumpUntilIdle(200);
     Footprint f;
     f.nHandles = kvtest::CountHandles();
-    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 te{};
-    te.dwSize = sizeof(te);
-    for (BOOL b = Thread32First(hSnap, &te); b; b = Thread32Next(hSnap, &te))
-        f.nThreads += te.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(hSnap);
+    f.nThreads = kvtest::CountThreads();
     std::vector<DWORD> slots;
     for (DWORD i; (i = TlsAlloc()) != TLS_OUT_OF_INDEXES;)
         slots.push_back(i);
@@ -35,14 +29,7 @@ Footprint Measure()
         TlsFree(i);
     f.nFreeTls = static_cast<int>(slots.size());
     slots = {};
-    HANDLE heaps[64];
-    for (DWORD i = 0, n = GetProcessHeaps(64, heaps); i < n && i < 64; ++i) {
-        PROCESS_HEAP_ENTRY e{};
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &e))
-            f.cbHeap += (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? e.cbData : 0;
-        HeapUnlock(heaps[i]);
-    }
+    f.cbHeap = static_cast<SIZE_T>(kvtest::HeapBytesInUse());
     return f;
 }
 

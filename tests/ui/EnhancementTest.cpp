@@ -43,15 +43,9 @@ TEST_F(Enhancement, SlidersConvertHalfUpAndWriteStepTimesPosition)
     DragSlider(h, IDC_SLD_SPEAKER_LEVEL, 55);
     EXPECT_EQ(L"55", Get(L"speakers", L"mixer.3"));
 
-    NMTTDISPINFOW tt = {};
-    tt.hdr.code = TTN_NEEDTEXTW;
     for (auto [nID, text] : {std::pair{IDC_SLD_BASS_BOOST_FREQ, L"80Hz"}, {IDC_SLD_BASS_BOOST_LEVEL, L"3.5 dB"},
-                             {IDC_SLD_SPEAKER_LEVEL, L"55%"}}) {
-        tt.hdr.idFrom = nID;
-        tt.szText[0] = 0;
-        SendMessageW(h, WM_NOTIFY, nID, reinterpret_cast<LPARAM>(&tt));
-        EXPECT_STREQ(text, tt.szText);
-    }
+                             {IDC_SLD_SPEAKER_LEVEL, L"55%"}})
+        EXPECT_EQ(text, TooltipText(h, nID));
     // The subwoofer box names its largest gain, truncated.
     EXPECT_EQ(L"Subwoofer gain (+9 dB)", Text(h, IDC_CHK_SUBWOOFER_GAIN));
     EXPECT_EQ(BST_CHECKED, Checked(h, IDC_CHK_SUBWOOFER_GAIN));

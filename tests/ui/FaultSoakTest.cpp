@@ -29,24 +29,16 @@ struct Seen {
     bool operator==(const Seen&) const = default;
 };
 
-std::wstring ClassOf(HWND h)
-{
-    wchar_t sz[32] = {};
-    GetClassNameW(h, sz, 32);
-    return sz;
-}
-
 std::vector<Seen> Look(HWND hPage)
 {
     std::vector<Seen> seen;
     for (HWND h = GetWindow(hPage, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-        const std::wstring cls = ClassOf(h);
         LRESULT n = 0;
-        if (_wcsicmp(cls.c_str(), L"Button") == 0)
+        if (HasClass(h, L"Button"))
             n = SendMessageW(h, BM_GETCHECK, 0, 0);
-        else if (_wcsicmp(cls.c_str(), TRACKBAR_CLASSW) == 0)
+        else if (HasClass(h, TRACKBAR_CLASSW))
             n = SendMessageW(h, TBM_GETPOS, 0, 0);
-        else if (_wcsicmp(cls.c_str(), L"ComboBox") == 0)
+        else if (HasClass(h, L"ComboBox"))
             n = SendMessageW(h, CB_GETCURSEL, 0, 0);
         seen.push_back({GetDlgCtrlID(h), IsWindowVisible(h) != FALSE, IsWindowEnabled(h) != FALSE, n, Text(h)});
     }
@@ -61,27 +53,20 @@ void Work(HWND hPage)
     for (HWND h = GetWindow(hPage, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
         if (!IsWindowVisible(h) || !IsWindowEnabled(h))
             continue;
-        const std::wstring cls = ClassOf(h);
         const int nID = GetDlgCtrlID(h);
         const LONG type = GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK;
-        if (_wcsicmp(cls.c_str(), L"Button") == 0 && type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON &&
+        if (HasClass(h, L"Button") && type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON &&
             type != BS_GROUPBOX) {
             Click(hPage, nID);
-        } else if (_wcsicmp(cls.c_str(), TRACKBAR_CLASSW) == 0) {
+        } else if (HasClass(h, TRACKBAR_CLASSW)) {
             const int nPos = static_cast<int>(SendMessageW(h, TBM_GETPOS, 0, 0));
             DragSlider(hPage, nID, static_cast<int>(SendMessageW(h, TBM_GETRANGEMIN, 0, 0)));
             DragSlider(hPage, nID, nPos);
-        } else if (_wcsicmp(cls.c_str(), L"ComboBox") == 0) {
+        } else if (HasClass(h, L"ComboBox")) {
             SendMessageW(hPage, WM_COMMAND, MAKEWPARAM(nID, CBN_SELCHANGE), reinterpret_cast<LPARAM>(h));
             Pump();
         }
     }
-}
-
-bool Soak()
-{
-    wchar_t sz[8] = {};
-    return GetEnvironmentVariableW(L"KV_SOAK", sz, 8) && sz[0] == L'1';
 }
 
 class FaultSoak : public UiTest
@@ -128,7 +113,7 @@ TEST_F(FaultSoak, EveryDriverCallFailedInTurnLeavesEveryPageRecoverable)
 
     // The interfaces the pages reach (the session's own are its tests'
     // business), each method slot past IUnknown's.
-    const int nEvery = Soak() ? 1 : 50;
+    const int nEvery = SoakRun() ? 1 : 50;
     int nCombination = 0, nFailed = 0, nRecovered = 0;
     for (DWORD i = DWORD(kvsim::Iface::Endpoint); i <= DWORD(kvsim::Iface::SpkConfig2); ++i) {
         const auto id = static_cast<kvsim::Iface>(i);

@@ -34,8 +34,7 @@ const wchar_t kFloodFeatures[] =
 
 DWORD FloodMs()
 {
-    wchar_t sz[8] = {};
-    return GetEnvironmentVariableW(L"KV_SOAK", sz, 8) && sz[0] == L'1' ? 5000 : 600;
+    return SoakRun() ? 5000 : 600;
 }
 
 class Flood : public UiTest

@@ -36,21 +36,14 @@ bool ReadsAfter(HWND a, HWND b)
     return bSameRow && rb.left > ra.left;
 }
 
-std::wstring ClassOf(HWND h)
-{
-    wchar_t sz[64] = L"";
-    GetClassNameW(h, sz, 64);
-    return sz;
-}
-
 bool IsLabel(HWND h)
 {
     const LONG style = GetWindowLongW(h, GWL_STYLE);
     if (Text(h).empty())
         return false;
-    if (_wcsicmp(ClassOf(h).c_str(), L"Static") == 0)
+    if (HasClass(h, L"Static"))
         return (style & SS_TYPEMASK) <= SS_RIGHT || (style & SS_TYPEMASK) == SS_LEFTNOWORDWRAP;
-    return _wcsicmp(ClassOf(h).c_str(), L"Button") == 0 && (style & BS_TYPEMASK) != BS_GROUPBOX;
+    return HasClass(h, L"Button") && (style & BS_TYPEMASK) != BS_GROUPBOX;
 }
 
 // Tab stops in Tab's order that break reading order, and textless tab stops
@@ -74,8 +67,7 @@ std::vector<std::string> Problems(HWND hDlg, const char* pszName)
             out.push_back(std::string(pszName) + ": " + std::to_string(GetDlgCtrlID(order[i])) + " comes after " +
                           std::to_string(GetDlgCtrlID(order[i - 1])));
     for (HWND h : order) {
-        const std::wstring cls = ClassOf(h);
-        const bool bTextless = Text(h).empty() || _wcsicmp(cls.c_str(), L"ComboBox") == 0;
+        const bool bTextless = Text(h).empty() || HasClass(h, L"ComboBox");
         if (!bTextless || GetDlgCtrlID(h) == IDC_BTN_MASTER_ON)
             continue;
         HWND hPrev = GetWindow(h, GW_HWNDPREV);

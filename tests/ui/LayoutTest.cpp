@@ -24,13 +24,6 @@ namespace {
 
 const wchar_t kHostGuiKey[] = L"Software\\Halvex\\Audio\\GUI_INFORMATION";
 
-bool HasClass(HWND h, const wchar_t* pszClass)
-{
-    wchar_t sz[64] = L"";
-    GetClassNameW(h, sz, 64);
-    return _wcsicmp(sz, pszClass) == 0;
-}
-
 bool IsGroupBox(HWND h)
 {
     return HasClass(h, L"Button") && (GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX;

@@ -82,36 +82,6 @@ int CountModules()
     return n;
 }
 
-int CountThreads()
-{
-    HANDLE hSnap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (hSnap == INVALID_HANDLE_VALUE)
-        return -1;
-    THREADENTRY32 te{};
-    te.dwSize = sizeof(te);
-    int n = 0;
-    for (BOOL b = Thread32First(hSnap, &te); b; b = Thread32Next(hSnap, &te))
-        n += te.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(hSnap);
-    return n;
-}
-
-// Bytes in use in the process's heaps: Wine reports no private bytes.
-long long HeapBytes()
-{
-    HANDLE heaps[64];
-    const DWORD n = GetProcessHeaps(64, heaps);
-    long long cb = 0;
-    for (DWORD i = 0; i < n && i < 64; ++i) {
-        PROCESS_HEAP_ENTRY e = {};
-        HeapLock(heaps[i]);
-        while (HeapWalk(heaps[i], &e))
-            cb += (e.wFlags & PROCESS_HEAP_ENTRY_BUSY) ? e.cbData : 0;
-        HeapUnlock(heaps[i]);
-    }
-    return cb;
-}
-
 struct Usage {
     int nWindows, nGdi, nHandles, nModules, nThreads;
     bool operator==(const Usage&) const = default;
@@ -140,7 +110,7 @@ HWND HiddenHost()
 Usage Measure()
 {
     Pump();
-    return {CountWindows(), CountGdiObjects(), kvtest::CountHandles(), CountModules(), CountThreads()};
+    return {CountWindows(), CountGdiObjects(), kvtest::CountHandles(), CountModules(), kvtest::CountThreads()};
 }
 
 // A thread that was told to end may still be listed for a moment.
@@ -160,7 +130,7 @@ void Report(const char* pszFigure, int nRounds, const Usage& before, const Usage
     std::printf("%s: %d rounds; growth: windows %d, GDI %d, handles %d, modules %d, threads %d, heap %+lld KiB\n",
                 pszFigure, nRounds, after.nWindows - before.nWindows, after.nGdi - before.nGdi,
                 after.nHandles - before.nHandles, after.nModules - before.nModules, after.nThreads - before.nThreads,
-                (HeapBytes() - cbHeapBefore) / 1024);
+                (kvtest::HeapBytesInUse() - cbHeapBefore) / 1024);
 }
 
 using PageLeak = UiTest;
@@ -217,13 +187,13 @@ TEST_F(Leak, RepeatedOpenAndCloseCyclesOfEachWindowLeaveNothingBehind)
         ASSERT_NE(nullptr, hOther);
         Cycle(nType, 1);
         const Usage before = Measure();
-        const long long cbHeap = HeapBytes();
+        const long long cbHeap = kvtest::HeapBytesInUse();
         Cycle(nType, Rounds());
         const Usage after = MeasureAgainst(before);
         Report(nType ? "open and close the effects window" : "open and close the master panel", Rounds(), before,
                after, cbHeap);
         EXPECT_EQ(before, after) << "window type " << nType;
-        EXPECT_LE(HeapBytes(), cbHeap + kHeapSlack);
+        EXPECT_LE(kvtest::HeapBytesInUse(), cbHeap + kHeapSlack);
         m_pfnUninit(hOther);
     }
     // Alone, each cycle opens and closes the session too.
@@ -247,13 +217,13 @@ TEST_F(PageLeak, RepeatedPageSwitchesLeaveNothingBehind)
     };
     switchPages(4);
     const Usage before = Measure();
-    const long long cbHeap = HeapBytes();
+    const long long cbHeap = kvtest::HeapBytesInUse();
     const size_t nListed = m_pSession->m_arrNotifyWnd.size();
     switchPages(Rounds());
     const Usage after = MeasureAgainst(before);
     Report("page switches", Rounds(), before, after, cbHeap);
     EXPECT_EQ(before, after);
-    EXPECT_LE(HeapBytes(), cbHeap + kHeapSlack);
+    EXPECT_LE(kvtest::HeapBytesInUse(), cbHeap + kHeapSlack);
     EXPECT_EQ(nListed, m_pSession->m_arrNotifyWnd.size());
     dlg.CloseMainEffectsDlg();
     dlg.DestroyWindow();

@@ -38,15 +38,6 @@ int CheckedPreset(HWND hDlg)  // the checked button's id, 0 for none
 
 class Reverb : public BoundPageTest<CChildDlgRVX, IDD_DLG_RVX>
 {
-protected:
-    std::wstring Tip(HWND hDlg)
-    {
-        NMTTDISPINFOW tt = {};
-        tt.hdr.code = TTN_NEEDTEXTW;
-        tt.hdr.idFrom = IDC_SLD_RVX_ENVIRONMENT;
-        SendMessageW(hDlg, WM_NOTIFY, IDC_SLD_RVX_ENVIRONMENT, reinterpret_cast<LPARAM>(&tt));
-        return tt.szText;
-    }
 };
 
 TEST_F(Reverb, TheAmountCountsStepsOfTheDriversGranularity)
@@ -58,7 +49,7 @@ TEST_F(Reverb, TheAmountCountsStepsOfTheDriversGranularity)
     EXPECT_EQ(TicsAt(0, 20, 2), SendMessageW(hSlider, TBM_GETNUMTICS, 0, 0)) << "ticks every 2";
     EXPECT_EQ(10, SendMessageW(hSlider, TBM_GETPAGESIZE, 0, 0));
     EXPECT_EQ(7, SliderPos(h, IDC_SLD_RVX_ENVIRONMENT)) << "3.3 is 6.6 steps";
-    EXPECT_EQ(L"3.5 dB", Tip(h));
+    EXPECT_EQ(L"3.5 dB", TooltipText(h, IDC_SLD_RVX_ENVIRONMENT));
     DragSlider(h, IDC_SLD_RVX_ENVIRONMENT, 12);
     EXPECT_EQ(L"6", Get(L"speakers", L"reverb.value"));
 
@@ -187,7 +178,7 @@ TEST_F(Reverb, AHostileDriverGivesBoundedAnswers)
     EXPECT_EQ(CPreset::kNameChars - 1, name.size()) << "cut to the entry's buffer";
     EXPECT_EQ(0, SendMessageW(Item(h, IDC_SLD_RVX_ENVIRONMENT), TBM_GETRANGEMAX, 0, 0));
     DragSlider(h, IDC_SLD_RVX_ENVIRONMENT, 0);
-    EXPECT_EQ(L"0.0 dB", Tip(h));
+    EXPECT_EQ(L"0.0 dB", TooltipText(h, IDC_SLD_RVX_ENVIRONMENT));
     // Entry 7 repeats entry 1's key; the driver's answer names the first.
     Click(h, IDC_RAD_RVX_PRESET_7);
     EXPECT_EQ(L"rvx-1", Get(L"speakers", L"rvxpresets.active"));

@@ -30,15 +30,6 @@ std::wstring SurroundFeatures(const wchar_t* pszVsur = L"range=0:100:1 value=50 
            L"        layout name=\"Virtual Surround\" speakers=2 lfe=0 format=effect\n";
 }
 
-std::wstring Tip(HWND hDlg, int nID)
-{
-    NMTTDISPINFOW tt = {};
-    tt.hdr.code = TTN_NEEDTEXTW;
-    tt.hdr.idFrom = nID;
-    SendMessageW(hDlg, WM_NOTIFY, nID, reinterpret_cast<LPARAM>(&tt));
-    return tt.szText;
-}
-
 // What the upmix feature announced since the reader started, in order.
 std::vector<kvsim::EventRecord> UpmixEvents(kvsim::EventReader& reader)
 {
@@ -70,12 +61,12 @@ TEST_F(Surround, SlidersMapPositionsAndTooltipsAsTheDriverCounts)
     EXPECT_EQ(40, SliderPos(h, IDC_SLD_DETAIL_RESTORE));
     DragSlider(h, IDC_SLD_DETAIL_RESTORE, 65);
     EXPECT_EQ(L"65", Get(L"speakers", L"pdp.value"));
-    EXPECT_EQ(L"65%", Tip(h, IDC_SLD_DETAIL_RESTORE));
+    EXPECT_EQ(L"65%", TooltipText(h, IDC_SLD_DETAIL_RESTORE));
     // The stereo environment is inverted: the largest value at the left.
     EXPECT_EQ(50, SliderPos(h, IDC_SLD_STEREO_ENV));
     DragSlider(h, IDC_SLD_STEREO_ENV, 30);
     EXPECT_EQ(L"70", Get(L"speakers", L"upmix.element.2.value"));
-    EXPECT_EQ(L"30%", Tip(h, IDC_SLD_STEREO_ENV));
+    EXPECT_EQ(L"30%", TooltipText(h, IDC_SLD_STEREO_ENV));
 
     h = OpenPage(SurroundFeatures(L"range=0:10:0.5 value=3 mode=2"));
     HWND hEnv = Item(h, IDC_SLD_STEREO_ENV);
@@ -91,9 +82,9 @@ TEST_F(Surround, SlidersMapPositionsAndTooltipsAsTheDriverCounts)
     // capped above (105 shown as 100) and not below.
     h = OpenPage(SurroundFeatures(L"range=-0.5:10.5:1 value=0 mode=2"));
     DragSlider(h, IDC_SLD_STEREO_ENV, 11);
-    EXPECT_EQ(L"100%", Tip(h, IDC_SLD_STEREO_ENV));
+    EXPECT_EQ(L"100%", TooltipText(h, IDC_SLD_STEREO_ENV));
     DragSlider(h, IDC_SLD_STEREO_ENV, -1);
-    EXPECT_EQ(L"-4%", Tip(h, IDC_SLD_STEREO_ENV));
+    EXPECT_EQ(L"-4%", TooltipText(h, IDC_SLD_STEREO_ENV));
 }
 
 TEST_F(Surround, SurroundModeFollowsTheSpeakerLayoutAndTheDriver)
@@ -202,7 +193,7 @@ TEST_F(Surround, AHostileDriverGivesBoundedAnswers)
         EXPECT_EQ(0, SendMessageW(hSlider, TBM_GETRANGEMIN, 0, 0)) << nID;
         EXPECT_EQ(0, SendMessageW(hSlider, TBM_GETRANGEMAX, 0, 0)) << nID;
         DragSlider(h, nID, 0);
-        EXPECT_EQ(L"0%", Tip(h, nID)) << nID;
+        EXPECT_EQ(L"0%", TooltipText(h, nID)) << nID;
     }
     EXPECT_EQ(L"0", Get(L"speakers", L"upmix.element.1.value"));
 }

@@ -206,6 +206,28 @@ void DragSlider(HWND hDlg, int nID, int nPos)
     Pump();
 }
 
+std::wstring TooltipText(HWND hDlg, int nID)
+{
+    NMTTDISPINFOW tt = {};
+    tt.hdr.code = TTN_NEEDTEXTW;
+    tt.hdr.idFrom = nID;
+    SendMessageW(hDlg, WM_NOTIFY, nID, reinterpret_cast<LPARAM>(&tt));
+    return tt.szText;
+}
+
+bool HasClass(HWND hWnd, const wchar_t* pszClass)
+{
+    wchar_t sz[64] = L"";
+    GetClassNameW(hWnd, sz, 64);
+    return _wcsicmp(sz, pszClass) == 0;
+}
+
+bool SoakRun()
+{
+    wchar_t sz[8] = {};
+    return GetEnvironmentVariableW(L"KV_SOAK", sz, 8) && sz[0] == L'1';
+}
+
 LRESULT TicsAt(int nMin, int nMax, int nFreq)
 {
     HWND h = CreateWindowExW(0, TRACKBAR_CLASSW, L"", WS_CHILD | TBS_AUTOTICKS, 0, 0, 100, 20, Host(), nullptr,

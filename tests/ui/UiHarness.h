@@ -27,6 +27,12 @@ std::wstring Text(HWND hWnd);
 std::wstring Text(HWND hDlg, int nID);
 bool IsBold(HWND hWnd);
 int SliderPos(HWND hDlg, int nID);
+// The text a page gives a slider's tooltip, asked for by control id.
+std::wstring TooltipText(HWND hDlg, int nID);
+// A window's class, compared as the system compares them.
+bool HasClass(HWND hWnd, const wchar_t* pszClass);
+// ./kv soak's full size (KV_SOAK=1) rather than the suite's short one.
+bool SoakRun();
 // How many ticks a trackbar shows for that range and tick frequency.
 LRESULT TicsAt(int nMin, int nMax, int nFreq);
 
