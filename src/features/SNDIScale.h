@@ -29,12 +29,15 @@ inline int RoundHalfAway(float fValue, float fStep)
     return TruncateToInt(q > 0.0 ? q + 0.5 : q - 0.5);
 }
 
-// Add 0.5 whatever the sign, then truncate toward zero; divided in double.
+// Add 0.5 whatever the sign, then round down; divided in double. Truncating
+// toward zero instead would put a negative whole step one step nearer zero
+// (-3.0 at granularity 0.5 shown as -2.5), so that a position sent to the
+// driver and read back would creep toward zero.
 inline int RoundAddHalf(float fValue, float fStep)
 {
     if (fStep == 0.0f)
         return 0;
-    return TruncateToInt(static_cast<double>(fValue) / fStep + 0.5);
+    return TruncateToInt(std::floor(static_cast<double>(fValue) / fStep + 0.5));
 }
 
 // Back to the driver: position times the remembered granularity, in float.

@@ -17,7 +17,8 @@ TEST(Scale, RoundingsDifferOnlyForNegativeHalves)
     const Case cases[] = {
         {12.0f, 0.5f, 24, 24},      // maximum 12 with granularity 0.5
         {-12.25f, 0.5f, -25, -24},  // the documented split
-        {-12.0f, 0.5f, -24, -23},   // add-0.5 truncates -23.5 toward zero
+        {-12.0f, 0.5f, -24, -24},   // a whole step stays that step on either side of zero
+        {-12.75f, 0.5f, -26, -25},
         {0.0f, 1.0f, 0, 0},
         {0.24f, 0.5f, 0, 0},
         {0.25f, 0.5f, 1, 1},

@@ -26,18 +26,23 @@ TEST_F(Enhancement, SlidersConvertHalfUpAndWriteStepTimesPosition)
 {
     HWND h = OpenPage(kFeatures);
     HWND hLevel = Item(h, IDC_SLD_BASS_BOOST_LEVEL);
-    // -6.0 / 0.5 + 0.5 truncates to -11; 12.0 to 24; -3.0 to -5.
-    EXPECT_EQ(-11, SendMessageW(hLevel, TBM_GETRANGEMIN, 0, 0));
+    // -6.0 / 0.5 is step -12, 12.0 step 24, -3.0 step -6.
+    EXPECT_EQ(-12, SendMessageW(hLevel, TBM_GETRANGEMIN, 0, 0));
     EXPECT_EQ(24, SendMessageW(hLevel, TBM_GETRANGEMAX, 0, 0));
-    EXPECT_EQ(-5, SliderPos(h, IDC_SLD_BASS_BOOST_LEVEL));
-    EXPECT_EQ(TicsAt(-11, 24, 2), SendMessageW(hLevel, TBM_GETNUMTICS, 0, 0)) << "ticks every 2";
-    EXPECT_NE(TicsAt(-11, 24, 3), TicsAt(-11, 24, 2));
+    EXPECT_EQ(-6, SliderPos(h, IDC_SLD_BASS_BOOST_LEVEL));
+    EXPECT_EQ(TicsAt(-12, 24, 2), SendMessageW(hLevel, TBM_GETNUMTICS, 0, 0)) << "ticks every 2";
+    EXPECT_NE(TicsAt(-12, 24, 3), TicsAt(-12, 24, 2));
     EXPECT_EQ(10, SendMessageW(hLevel, TBM_GETPAGESIZE, 0, 0));
     EXPECT_EQ(30, SliderPos(h, IDC_SLD_BASS_BOOST_FREQ));
     EXPECT_EQ(70, SliderPos(h, IDC_SLD_SPEAKER_LEVEL));
 
     DragSlider(h, IDC_SLD_BASS_BOOST_FREQ, 80);
     EXPECT_EQ(L"800", Get(L"speakers", L"bassboost.freq"));
+    // Below zero the driver's notice puts the thumb back where it was
+    // dropped, and the lowest level can be reached.
+    DragSlider(h, IDC_SLD_BASS_BOOST_LEVEL, -12);
+    EXPECT_EQ(L"-6", Get(L"speakers", L"bassboost.value"));
+    EXPECT_EQ(-12, SliderPos(h, IDC_SLD_BASS_BOOST_LEVEL));
     DragSlider(h, IDC_SLD_BASS_BOOST_LEVEL, 7);
     EXPECT_EQ(L"3.5", Get(L"speakers", L"bassboost.value"));
     DragSlider(h, IDC_SLD_SPEAKER_LEVEL, 55);
