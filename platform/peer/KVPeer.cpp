@@ -5,6 +5,7 @@
 // switch the master through the endpoint's effects property store as the
 // maker's other programs do, and stop a serving peer.
 #include "device/AudioPropStoreWrapper.h"
+#include "device/KVDeviceEndpoint.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -38,6 +39,11 @@ const wchar_t kUsage[] =
     L"      write the master switch (and with --mask the effect mask) to endpoint ID's effects property\n"
     L"      store, then post \"KVWINMSG_MasterOnOffChanged\" to every plug-in window; exit 1 means\n"
     L"      written, but no plug-in window was there to tell\n"
+    L"  KVPeer.exe --switch on|off\n"
+    L"      switch the master as the maker's tray program does: with a session of its own on the\n"
+    L"      endpoint the plug-in would choose, the effects follow (switching off remembers which were\n"
+    L"      on, switching on brings back exactly those), the state is stored and the serving peer is\n"
+    L"      told, which relays to every plug-in window; exit 1 means no endpoint to switch\n"
     L"  KVPeer.exe --stop\n"
     L"      close the serving peer's window\n"
     L"exit codes: 0 done, 1 no such window, 2 bad arguments, 3 failed\n";
@@ -219,6 +225,23 @@ int SwitchMaster(bool bOn, const wchar_t* pszEndpoint, bool bMask, ULONG ulMask)
     return kOk;
 }
 
+// The whole switch, effects and all: the plug-in's own session does it, so a
+// master switched here is indistinguishable from one switched in a window.
+int SwitchWithEffects(bool bOn)
+{
+    ComScope com;
+    if (FAILED(com.hr))
+        return Fail(kFailed, L"COM did not start");
+    CKVDeviceEndpoint session(GetUserDefaultUILanguage());
+    int rc = kOk;
+    if (!session.OpenDeviceEndpoint() || session.m_strDevice.empty())
+        rc = Fail(kNoWindow, L"no endpoint carries the effects");
+    else
+        session.SetMasterOnOff(bOn ? TRUE : FALSE, TRUE);
+    session.CloseDeviceEndpoint();
+    return rc;
+}
+
 int Stop()
 {
     HWND hWnd = FindWindowW(nullptr, kPeerWindowName);
@@ -233,7 +256,7 @@ int Stop()
 
 int wmain(int argc, wchar_t** argv)
 {
-    enum { kNone, kServe, kPost, kStop, kMaster } mode = kNone;
+    enum { kNone, kServe, kPost, kStop, kMaster, kSwitch } mode = kNone;
     const wchar_t* pszLog = nullptr;
     const wchar_t* pszReadyEvent = nullptr;
     const wchar_t* pszWhich = nullptr;
@@ -248,19 +271,19 @@ int wmain(int argc, wchar_t** argv)
         auto needValue = [&]() { return pszValue ? (++i, true) : false; };
         if (wcscmp(pszArg, L"--serve") == 0 || wcscmp(pszArg, L"--stop") == 0) {
             if (mode != kNone)
-                return Fail(kBadArguments, L"give one of --serve, --post, --master, --stop");
+                return Fail(kBadArguments, L"give one of --serve, --post, --master, --switch, --stop");
             mode = wcscmp(pszArg, L"--serve") == 0 ? kServe : kStop;
         } else if (wcscmp(pszArg, L"--post") == 0) {
             if (mode != kNone || !needValue())
                 return Fail(kBadArguments, L"--post needs master or 4019, and no other mode");
             mode = kPost;
             pszWhich = pszValue;
-        } else if (wcscmp(pszArg, L"--master") == 0) {
+        } else if (wcscmp(pszArg, L"--master") == 0 || wcscmp(pszArg, L"--switch") == 0) {
             if (mode != kNone || !needValue())
-                return Fail(kBadArguments, L"--master needs on or off, and no other mode");
+                return Fail(kBadArguments, L"%ls needs on or off, and no other mode", pszArg);
             if (wcscmp(pszValue, L"on") != 0 && wcscmp(pszValue, L"off") != 0)
-                return Fail(kBadArguments, L"--master takes on or off, not \"%ls\"", pszValue);
-            mode = kMaster;
+                return Fail(kBadArguments, L"--master and --switch take on or off");
+            mode = wcscmp(pszArg, L"--master") == 0 ? kMaster : kSwitch;
             bMasterOn = wcscmp(pszValue, L"on") == 0;
         } else if (wcscmp(pszArg, L"--endpoint") == 0 && needValue()) {
             pszEndpoint = pszValue;
@@ -306,9 +329,11 @@ int wmain(int argc, wchar_t** argv)
         if (!pszEndpoint || !*pszEndpoint)
             return Fail(kBadArguments, L"--master needs --endpoint ID");
         return SwitchMaster(bMasterOn, pszEndpoint, bMask, static_cast<ULONG>(nMask));
+    case kSwitch:
+        return SwitchWithEffects(bMasterOn);
     case kStop:
         return Stop();
     default:
-        return Fail(kBadArguments, L"give one of --serve, --post, --master, --stop");
+        return Fail(kBadArguments, L"give one of --serve, --post, --master, --switch, --stop");
     }
 }

@@ -250,6 +250,13 @@ void SessionTest::LoadFile(const wchar_t* name)
     SwitchStoresOn();
 }
 
+void SessionTest::LoadBuiltIn()
+{
+    wchar_t szError[256] = L"";
+    ASSERT_TRUE(kvsim::LoadDefaultTopology(szError, 256)) << kvtest::Narrow(szError);
+    SwitchStoresOn();
+}
+
 CKVDeviceEndpoint* SessionTest::Open()
 {
     Close();

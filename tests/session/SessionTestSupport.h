@@ -102,6 +102,8 @@ protected:
     void Load(const std::wstring& topology);
     // One of the topology files copied beside the programs, e.g. L"hostile-eq.kvtopo".
     void LoadFile(const wchar_t* name);
+    // The simulated driver's built-in topology, the one a fresh machine has.
+    void LoadBuiltIn();
     // A session as the application makes it, with the recorder registered as
     // a page would register its window.
     CKVDeviceEndpoint* Open();
