@@ -7,6 +7,7 @@
 #include <commctrl.h>
 
 #include <new>
+#include <unordered_map>
 
 namespace glazeu {
 
@@ -15,7 +16,7 @@ namespace {
 // What a skinned window is to the painters.
 enum class EKind { Dialog, Button, GroupBox, Static, ComboBox };
 
-// One per skinned window, in its subclass reference data.
+// One per skinned window.
 struct CWindowSkin {
     INT_PTR m_hOwner;
     CSkin* m_pSkin;
@@ -23,8 +24,28 @@ struct CWindowSkin {
     CControlState m_state;
 };
 
-// One subclass per window, whichever instance skinned it.
-constexpr UINT_PTR kSubclassId = 0x474C415A;
+// The procedure each skinned window had before ours, and its skin; null
+// once given back while another procedure stood above ours, which then only
+// passes messages on until the window goes. comctl32's subclassing would
+// keep this in a window property, which Wine fetches from its server on
+// every message; this table is the process's own.
+struct CSubclass {
+    WNDPROC m_pfnPrev;
+    CWindowSkin* m_pSkin;
+};
+SRWLOCK g_subclassLock = SRWLOCK_INIT;
+std::unordered_map<HWND, CSubclass> g_subclasses;
+
+bool FindSubclass(HWND hWnd, CSubclass& found)
+{
+    AcquireSRWLockShared(&g_subclassLock);
+    auto it = g_subclasses.find(hWnd);
+    const bool bFound = it != g_subclasses.end();
+    if (bFound)
+        found = it->second;
+    ReleaseSRWLockShared(&g_subclassLock);
+    return bFound;
+}
 
 volatile LONG g_nActiveCalls = 0;
 // Asks a window of another thread to give its skin back; registered at the
@@ -49,7 +70,7 @@ public:
 CWindowSkin* SkinOf(HWND hWnd);
 CWindowSkin* SkinStillOn(HWND hWnd, CWindowSkin& w, LONG nDetachedBefore);
 bool IsClass(HWND hWnd, const wchar_t* pszClass);
-void Detach(HWND hWnd, CWindowSkin* p);
+bool Detach(HWND hWnd, CWindowSkin* p);
 void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w);
 void ReadState(HWND hWnd, CControlState& state);
 void PaintNow(HWND hWnd, const CWindowSkin& w);
@@ -62,21 +83,38 @@ HBRUSH OnCtlColor(UINT uMsg, HDC hdc, HWND hControl, const CSkin& skin);
 LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWindowSkin& w);
 LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowSkin& w);
 
+// The window's own procedure, past the skin.
+LRESULT CallPrevious(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    CSubclass sub;
+    return FindSubclass(hWnd, sub) ? CallWindowProcW(sub.m_pfnPrev, hWnd, uMsg, wParam, lParam)
+                                   : DefWindowProcW(hWnd, uMsg, wParam, lParam);
+}
+
 // The window procedures: what a skinned dialog and a skinned control react
 // to. Everything else goes on to the window's own procedure unchanged.
 
-LRESULT CALLBACK SkinProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR dwRef)
+LRESULT CALLBACK SkinProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     CActiveCall active;
-    CWindowSkin* p = reinterpret_cast<CWindowSkin*>(dwRef);
+    CSubclass sub;
+    if (!FindSubclass(hWnd, sub))
+        return DefWindowProcW(hWnd, uMsg, wParam, lParam);
+    CWindowSkin* p = sub.m_pSkin;
     if (uMsg == WM_NCDESTROY) {
-        ForgetWindow(p->m_hOwner, hWnd);
-        Detach(hWnd, p);
-        return DefSubclassProc(hWnd, uMsg, wParam, lParam);
+        if (p) {
+            ForgetWindow(p->m_hOwner, hWnd);
+            Detach(hWnd, p);
+        }
+        AcquireSRWLockExclusive(&g_subclassLock);
+        g_subclasses.erase(hWnd);
+        ReleaseSRWLockExclusive(&g_subclassLock);
+        return CallWindowProcW(sub.m_pfnPrev, hWnd, uMsg, wParam, lParam);
     }
+    if (!p)
+        return CallWindowProcW(sub.m_pfnPrev, hWnd, uMsg, wParam, lParam);
     if (uMsg == g_uUnskinMessage && uMsg) {
-        UnskinWindow(hWnd, static_cast<INT_PTR>(lParam), false);
-        return 1;
+        return UnskinWindow(hWnd, static_cast<INT_PTR>(lParam), false) ? 1 : 0;
     }
     return p->m_eKind == EKind::Dialog ? DialogProc(hWnd, uMsg, wParam, lParam, *p)
                                        : ControlProc(hWnd, uMsg, wParam, lParam, *p);
@@ -102,7 +140,7 @@ LRESULT DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, const CWi
         break;
     }
     }
-    return DefSubclassProc(hWnd, uMsg, wParam, lParam);
+    return CallPrevious(hWnd, uMsg, wParam, lParam);
 }
 
 LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowSkin& w)
@@ -137,7 +175,7 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowS
         PAINTSTRUCT ps;
         HDC hdc = wParam ? reinterpret_cast<HDC>(wParam) : BeginPaint(hWnd, &ps);
         if (eKind == EKind::ComboBox)
-            DefSubclassProc(hWnd, uMsg, reinterpret_cast<WPARAM>(hdc), lParam);
+            CallPrevious(hWnd, uMsg, reinterpret_cast<WPARAM>(hdc), lParam);
         if (CWindowSkin* p = SkinStillOn(hWnd, w, nDetached))
             Paint(hWnd, hdc, *p);
         if (!wParam)
@@ -146,10 +184,10 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowS
     }
     // While a button is held, it repaints only as the pointer crosses its edge.
     const bool bHeld = uMsg == WM_MOUSEMOVE && eKind == EKind::Button && GetCapture() == hWnd;
-    const LRESULT nBefore = bHeld ? DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) : 0;
-    const LRESULT lr = DefSubclassProc(hWnd, uMsg, wParam, lParam);
+    const LRESULT nBefore = bHeld ? CallPrevious(hWnd, BM_GETSTATE, 0, 0) : 0;
+    const LRESULT lr = CallPrevious(hWnd, uMsg, wParam, lParam);
     const bool bRepaint =
-        PaintsItself(uMsg, eKind) || (bHeld && DefSubclassProc(hWnd, BM_GETSTATE, 0, 0) != nBefore);
+        PaintsItself(uMsg, eKind) || (bHeld && CallPrevious(hWnd, BM_GETSTATE, 0, 0) != nBefore);
     if (uMsg != WM_UPDATEUISTATE && !bRepaint)
         return lr;
     if (CWindowSkin* p = SkinStillOn(hWnd, w, nDetached)) {
@@ -163,32 +201,12 @@ LRESULT ControlProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, CWindowS
 
 // ---------------------------------------------------------------------------
 
-// comctl32 exports GetWindowSubclass by ordinal only in some versions; it is
-// taken from the same comctl32 as the SetWindowSubclass we import, found
-// through the import's address slot (the import library's __imp_ symbol).
-extern "C" void* __imp_SetWindowSubclass;
-using PFNGETWINDOWSUBCLASS = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
-PFNGETWINDOWSUBCLASS g_pfnGetWindowSubclass = nullptr;
-
-bool FindGetWindowSubclass()
-{
-    HMODULE hComCtl = nullptr;
-    if (!g_pfnGetWindowSubclass &&
-        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                           static_cast<LPCWSTR>(__imp_SetWindowSubclass), &hComCtl))
-        g_pfnGetWindowSubclass =
-            reinterpret_cast<PFNGETWINDOWSUBCLASS>(GetProcAddress(hComCtl, MAKEINTRESOURCEA(411)));
-    return g_pfnGetWindowSubclass != nullptr;
-}
-
 // Looked up afresh after every call that could run other code: the window
 // may have been destroyed or given back meanwhile.
 CWindowSkin* SkinOf(HWND hWnd)
 {
-    DWORD_PTR dwRef = 0;
-    return g_pfnGetWindowSubclass && g_pfnGetWindowSubclass(hWnd, SkinProc, kSubclassId, &dwRef)
-               ? reinterpret_cast<CWindowSkin*>(dwRef)
-               : nullptr;
+    CSubclass sub;
+    return FindSubclass(hWnd, sub) ? sub.m_pSkin : nullptr;
 }
 
 // The window's skin after a call that could have run other code: w itself
@@ -259,21 +277,31 @@ void ReadState(HWND hWnd, CControlState& state)
     state.m_bHideAccel = (SendMessageW(hWnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEACCEL) != 0;
 }
 
-void Detach(HWND hWnd, CWindowSkin* p)
+// Takes the skin off; false when our procedure has to stay in the window's
+// chain because another was put above it.
+bool Detach(HWND hWnd, CWindowSkin* p)
 {
     InterlockedIncrement(&g_nDetached);
-    RemoveWindowSubclass(hWnd, SkinProc, kSubclassId);
+    bool bOut = false;
+    AcquireSRWLockExclusive(&g_subclassLock);
+    auto it = g_subclasses.find(hWnd);
+    if (it != g_subclasses.end()) {
+        it->second.m_pSkin = nullptr;
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(hWnd, GWLP_WNDPROC)) == SkinProc) {
+            SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(it->second.m_pfnPrev));
+            g_subclasses.erase(it);
+            bOut = true;
+        }
+    }
+    ReleaseSRWLockExclusive(&g_subclassLock);
     p->m_pSkin->Release();
     delete p;
+    return bOut;
 }
 
 bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
 {
-    // A window still running its class's procedure has no subclass at all,
-    // so ours need not be looked for.
-    const bool bSubclassed =
-        static_cast<ULONG_PTR>(GetWindowLongPtrW(hWnd, GWLP_WNDPROC)) != GetClassLongPtrW(hWnd, GCLP_WNDPROC);
-    if (CWindowSkin* p = bSubclassed ? SkinOf(hWnd) : nullptr) {
+    if (CWindowSkin* p = SkinOf(hWnd)) {
         if (p->m_hOwner != hOwner) {
             ForgetWindow(p->m_hOwner, hWnd);
             p->m_hOwner = hOwner;
@@ -287,9 +315,28 @@ bool Attach(HWND hWnd, EKind eKind, CSkin& skin, INT_PTR hOwner, std::vector<HWN
         return true;
     }
     CWindowSkin* p = new (std::nothrow) CWindowSkin{hOwner, &skin, eKind, {}};
-    if (p)
-        ReadState(hWnd, p->m_state);
-    if (!p || !SetWindowSubclass(hWnd, SkinProc, kSubclassId, reinterpret_cast<DWORD_PTR>(p))) {
+    if (!p)
+        return false;
+    ReadState(hWnd, p->m_state);
+    bool bDone = false;
+    AcquireSRWLockExclusive(&g_subclassLock);
+    try {
+        auto [it, bNew] = g_subclasses.try_emplace(hWnd, CSubclass{nullptr, p});
+        if (!bNew) {
+            // Our procedure is still in the chain from an earlier skin.
+            it->second.m_pSkin = p;
+            bDone = true;
+        } else if (WNDPROC pfnPrev = reinterpret_cast<WNDPROC>(
+                       SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(SkinProc)))) {
+            it->second.m_pfnPrev = pfnPrev;
+            bDone = true;
+        } else {
+            g_subclasses.erase(it);
+        }
+    } catch (const std::bad_alloc&) {
+    }
+    ReleaseSRWLockExclusive(&g_subclassLock);
+    if (!bDone) {
         delete p;
         return false;
     }
@@ -318,7 +365,7 @@ void Paint(HWND hWnd, HDC hdc, const CWindowSkin& w)
 {
     CControlState state = w.m_state;
     if (w.m_eKind == EKind::Button)
-        state.m_uButtonState = static_cast<UINT>(DefSubclassProc(hWnd, BM_GETSTATE, 0, 0));
+        state.m_uButtonState = static_cast<UINT>(CallPrevious(hWnd, BM_GETSTATE, 0, 0));
     RECT rc;
     GetClientRect(hWnd, &rc);
     const bool bWhole = PaintsWhole(w.m_eKind);
@@ -420,8 +467,7 @@ HBRUSH OnCtlColor(UINT uMsg, HDC hdc, HWND hControl, const CSkin& skin)
 int SkinDialog(HWND hDlg, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
 {
     // Without a way to find a window's skin, a second skin would stack a second subclass.
-    if (!IsWindow(hDlg) || GetWindowThreadProcessId(hDlg, nullptr) != GetCurrentThreadId() ||
-        !FindGetWindowSubclass())
+    if (!IsWindow(hDlg) || GetWindowThreadProcessId(hDlg, nullptr) != GetCurrentThreadId())
         return 0;
     if (!g_uUnskinMessage)
         g_uUnskinMessage = RegisterWindowMessageW(L"GlazeU.Unskin");
@@ -447,14 +493,16 @@ bool UnskinWindow(HWND hWnd, INT_PTR hOwner, bool bMayWait)
     if (GetWindowThreadProcessId(hWnd, nullptr) != GetCurrentThreadId()) {
         DWORD_PTR dwResult = 0;
         return bMayWait && g_uUnskinMessage &&
-               SendMessageTimeoutW(hWnd, g_uUnskinMessage, 0, hOwner, SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000, &dwResult);
+               SendMessageTimeoutW(hWnd, g_uUnskinMessage, 0, hOwner, SMTO_BLOCK | SMTO_ABORTIFHUNG, 5000,
+                                   &dwResult) &&
+               dwResult == 1;
     }
     CWindowSkin* p = SkinOf(hWnd);
     if (!p || p->m_hOwner != hOwner)
         return true;
-    Detach(hWnd, p);
+    const bool bOut = Detach(hWnd, p);
     RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-    return true;
+    return bOut;
 }
 
 LONG ActiveWindowCalls()

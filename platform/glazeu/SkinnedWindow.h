@@ -1,7 +1,6 @@
-// Putting a skin on a dialog and taking it off again, through comctl32's
-// window subclassing. A skinned window's state hangs off its subclass
-// reference data and is dropped at WM_NCDESTROY or when its instance gives
-// it back. Skinning changes how windows look, never what they do: no size,
+// Putting a skin on a dialog and taking it off again, by subclassing its
+// windows. A skinned window's state is kept by handle and is dropped at
+// WM_NCDESTROY or when its instance gives it back. Skinning changes how windows look, never what they do: no size,
 // position or style changes, and every message still reaches the window.
 #pragma once
 

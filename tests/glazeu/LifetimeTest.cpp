@@ -185,7 +185,6 @@ TEST(Lifetime, SkinEndedFromWithinAClick)
         const CGlazeU* m_pLib;
         INT_PTR m_hHook;
     } end = {&lib, lib.Create()};
-    ASSERT_GT(lib.Skin(end.m_hHook, hPage, "IDD_DLG_EQ.INI", BinFile(L"KVEffect.bff")), 1);
     const SUBCLASSPROC pfnEndOnOk = [](HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                        DWORD_PTR dwRef) -> LRESULT {
         if (uMsg == WM_COMMAND && wParam == MAKEWPARAM(IDOK, BN_CLICKED)) {
@@ -195,7 +194,10 @@ TEST(Lifetime, SkinEndedFromWithinAClick)
         }
         return DefSubclassProc(hWnd, uMsg, wParam, lParam);
     };
+    // Under the skin, as the plug-in's own procedures are: a procedure put
+    // above the skin would keep the library in the window for good.
     ASSERT_TRUE(SetWindowSubclass(hPage, pfnEndOnOk, 1, reinterpret_cast<DWORD_PTR>(&end)));
+    ASSERT_GT(lib.Skin(end.m_hHook, hPage, "IDD_DLG_EQ.INI", BinFile(L"KVEffect.bff")), 1);
     kvtest::PumpUntilIdle(100);
     SendMessageW(hOk, BM_CLICK, 0, 0);
     kvtest::PumpUntilIdle(100);
