@@ -35,6 +35,9 @@ LRESULT CChildDlg::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam)
         return OnTTNeedText(reinterpret_cast<NMHDR*>(lParam), wParam, lParam);
     if (nMsg == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL))
         return 0;
+    // The pointer over a child, passed up by the child's default handling.
+    if (nMsg == WM_SETCURSOR)
+        RelayToSliderTips(reinterpret_cast<HWND>(wParam), HIWORD(lParam));
     // Gone before the sliders it watches: left to go after them, it left a
     // few records of each slider behind at every page (Wine's tooltips).
     if (nMsg == WM_DESTROY && m_ctlSliderTips.GetSafeHwnd())
@@ -188,8 +191,23 @@ void CChildDlg::AddSliderTooltips()
         wchar_t szClass[32] = {};
         ::GetClassNameW(hChild, szClass, static_cast<int>(std::size(szClass)));
         if (_wcsicmp(szClass, TRACKBAR_CLASSW) == 0)
-            m_ctlSliderTips.AddTool(CWnd::FromHandle(hChild));
+            m_ctlSliderTips.AddTool(CWnd::FromHandle(hChild), LPSTR_TEXTCALLBACKW, 0);
     }
+}
+
+// The tooltip hears of the pointer from the page rather than by subclassing
+// each slider: comctl32's subclass looks itself up in a window property on
+// every message the slider gets, a trip to the server under Wine.
+void CChildDlg::RelayToSliderTips(HWND hChild, UINT nMouseMsg)
+{
+    if (!m_ctlSliderTips.GetSafeHwnd() || !hChild || nMouseMsg < WM_MOUSEFIRST || nMouseMsg > WM_MOUSELAST)
+        return;
+    const DWORD dwPos = ::GetMessagePos();
+    POINT pt = {static_cast<short>(LOWORD(dwPos)), static_cast<short>(HIWORD(dwPos))};
+    MSG msg = {hChild, nMouseMsg, 0, 0, static_cast<DWORD>(::GetMessageTime()), pt};
+    ::ScreenToClient(hChild, &pt);
+    msg.lParam = MAKELPARAM(pt.x, pt.y);
+    m_ctlSliderTips.RelayEvent(&msg);
 }
 
 // A range a driver may make huge (a tiny granularity) would ask the slider

@@ -50,6 +50,7 @@ public:
 
 protected:
     LRESULT WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) override;
+    void RelayToSliderTips(HWND hChild, UINT nMouseMsg);
     // Every slider of the page asks the page for its tooltip text.
     void AddSliderTooltips();
 

@@ -210,5 +210,39 @@ TEST_F(Surround, AChangeInASecondHostFollows)
     EXPECT_FALSE(Enabled(h, IDC_SLD_STEREO_ENV));
 }
 
+// The page tells its tooltip where the pointer is; the sliders themselves
+// are not subclassed for it.
+TEST_F(Surround, ASliderTipShowsWhereThePointerRests)
+{
+    HWND h = OpenPage(SurroundFeatures());
+    m_page->ShowWindow(SW_SHOW);
+    Pump();
+    HWND hSlider = Item(h, IDC_SLD_DETAIL_RESTORE);
+    // The tooltip that has the slider as a tool.
+    std::pair<HWND, HWND> tip(hSlider, nullptr);
+    EnumThreadWindows(GetCurrentThreadId(), [](HWND hWnd, LPARAM lp) -> BOOL {
+        auto* p = reinterpret_cast<std::pair<HWND, HWND>*>(lp);
+        TTTOOLINFOW ti = {TTTOOLINFOW_V2_SIZE, TTF_IDISHWND, GetParent(p->first),
+                          reinterpret_cast<UINT_PTR>(p->first)};
+        if (HasClass(hWnd, TOOLTIPS_CLASSW) && SendMessageW(hWnd, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti)))
+            p->second = hWnd;
+        return TRUE;
+    }, reinterpret_cast<LPARAM>(&tip));
+    HWND hTip = tip.second;
+    ASSERT_NE(nullptr, hTip);
+    RECT rc;
+    GetWindowRect(hSlider, &rc);
+    // The pointer onto the slider: the system asks the slider for a cursor,
+    // and the slider's default handling asks its parent first.
+    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    SendMessageW(hSlider, WM_SETCURSOR, reinterpret_cast<WPARAM>(hSlider), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    const bool bShown = stest::PumpUntil([&] { return IsWindowVisible(hTip) != FALSE; }, 5000);
+    SetCursorPos(0, 0);
+    EXPECT_TRUE(bShown);
+    wchar_t sz[32] = L"";
+    SendMessageW(hTip, WM_GETTEXT, 32, reinterpret_cast<LPARAM>(sz));
+    EXPECT_EQ(TooltipText(h, IDC_SLD_DETAIL_RESTORE), sz);
+}
+
 } // namespace
 } // namespace uitest
