@@ -21,9 +21,33 @@ INIT_ONCE g_instanceOnce = INIT_ONCE_STATIC_INIT;
 wchar_t g_szInstance[64];
 
 INIT_ONCE g_openOnce = INIT_ONCE_STATIC_INIT;
-std::atomic<HANDLE> g_hMutex{nullptr};
 HANDLE g_hMapping = nullptr;
 SharedState* g_pState = nullptr;
+
+// The lock every process of an instance shares. A named mutex costs two
+// trips to the wineserver for each driver call even when nobody else wants
+// it; this is a word in a small mapping of its own, taken with one
+// interlocked instruction when free. A waiter sleeps on an event the holder
+// sets as it lets go. The mapping lives only as long as some process has it
+// open, so a lock held by a process that is gone cannot outlast a restart;
+// while it lasts, a holder's death is found by its process, and the lock
+// taken from it, as the mutex's abandonment did.
+struct SharedLock {
+    LONG state;           // 0 free, 1 held, 2 held and someone may be waiting
+    DWORD dwOwnerTid;     // the holder's thread (unique machine-wide); 0 while it changes hands
+    DWORD dwOwnerPid;
+    LONGLONG ownerStart;  // the holder process's creation time: pids are reused
+    LONG nDepth;          // the holder's nesting, through any copy of this library
+};
+
+INIT_ONCE g_lockOnce = INIT_ONCE_STATIC_INIT;
+HANDLE g_hLockMapping = nullptr;
+HANDLE g_hLockWake = nullptr;
+SharedLock* g_pLock = nullptr;
+// This process's creation time, signed into the lock beside its pid. Kept
+// here rather than in a function's static: its guard would take a lock of
+// the threads library's, which a library unloaded and loaded again leaks.
+LONGLONG g_ownStart = 0;
 
 // Read without the lock by CheckFault, so written as an atomic too.
 std::atomic_ref<LONG> ArmedFaults()
@@ -144,13 +168,45 @@ BOOL CALLBACK InitInstance(PINIT_ONCE, PVOID, PVOID*)
     return TRUE;
 }
 
+LONGLONG ProcessStart(HANDLE hProcess)
+{
+    FILETIME created, exited, kernel, user;
+    if (!GetProcessTimes(hProcess, &created, &exited, &kernel, &user))
+        return 0;
+    return static_cast<LONGLONG>((static_cast<ULONGLONG>(created.dwHighDateTime) << 32) | created.dwLowDateTime);
+}
+
+BOOL CALLBACK OpenLock(PINIT_ONCE, PVOID, PVOID*)
+{
+    HANDLE hMapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedLock),
+                                         ObjectName(L"lock.v1").c_str());
+    HANDLE hWake = CreateEventW(nullptr, FALSE, FALSE, ObjectName(L"lock.wake").c_str());
+    void* p = hMapping && hWake ? MapViewOfFile(hMapping, FILE_MAP_ALL_ACCESS, 0, 0, 0) : nullptr;
+    if (!p) {
+        if (hMapping)
+            CloseHandle(hMapping);
+        if (hWake)
+            CloseHandle(hWake);
+        return TRUE;
+    }
+    g_hLockMapping = hMapping;
+    g_hLockWake = hWake;
+    g_ownStart = ProcessStart(GetCurrentProcess());
+    g_pLock = static_cast<SharedLock*>(p);
+    return TRUE;
+}
+
+SharedLock* LockBlock()
+{
+    InitOnceExecuteOnce(&g_lockOnce, OpenLock, nullptr, nullptr);
+    return g_pLock;
+}
+
 BOOL CALLBACK OpenOnce(PINIT_ONCE, PVOID, PVOID*)
 {
-    HANDLE hMutex = CreateMutexW(nullptr, FALSE, ObjectName(L"lock").c_str());
-    if (!hMutex)
+    if (!LockBlock())
         return TRUE;
-    WaitForSingleObject(hMutex, INFINITE);   // abandoned counts as acquired
-    g_hMutex = hMutex;
+    StateLock lock;
 
     // A file-backed mapping so the settings outlive every process; a
     // page-file one when the file cannot be had, so the driver still works.
@@ -196,7 +252,6 @@ BOOL CALLBACK OpenOnce(PINIT_ONCE, PVOID, PVOID*)
         CloseHandle(hMapping);
     }
     // The mapping handle stays open until Close, or for the life of the process.
-    ReleaseMutex(hMutex);
     return TRUE;
 }
 
@@ -351,47 +406,108 @@ void Close()
         CloseHandle(g_hMapping);
         g_hMapping = nullptr;
     }
-    if (HANDLE h = g_hMutex.exchange(nullptr))
-        CloseHandle(h);
     InitOnceInitialize(&g_openOnce);
+    if (g_pLock) {
+        UnmapViewOfFile(g_pLock);
+        g_pLock = nullptr;
+        CloseHandle(g_hLockMapping);
+        CloseHandle(g_hLockWake);
+        g_hLockMapping = g_hLockWake = nullptr;
+    }
+    InitOnceInitialize(&g_lockOnce);
 }
 
-// The thread holding the lock through this copy of the library, and how
-// deep. Each wait on the mutex is a trip to the kernel even when the thread
-// owns it, and driver methods nest the lock (a write posts its event inside
-// it), so only the outermost Lock and Unlock touch the mutex. Only the owner
-// ever finds its own id here, so other threads may read it at any time.
-std::atomic<DWORD> g_dwLockOwner{0};
-int g_nLockDepth = 0;   // the owner's alone
+namespace {
 
-// The mutex is set before the block is initialised, so Open() itself can take
-// the lock without going round InitOnce again.
+// Whether the thread that took the lock still runs, in the process that was
+// running under its pid then. When it cannot be told (no right to look), it
+// is taken to be alive.
+bool OwnerAlive(DWORD dwTid, DWORD dwPid, LONGLONG start)
+{
+    HANDLE hThread = OpenThread(SYNCHRONIZE | THREAD_QUERY_LIMITED_INFORMATION, FALSE, dwTid);
+    if (!hThread)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    bool bAlive = WaitForSingleObject(hThread, 0) == WAIT_TIMEOUT &&
+                  (!dwPid || GetProcessIdOfThread(hThread) == dwPid);
+    CloseHandle(hThread);
+    if (!bAlive || !dwPid)
+        return bAlive;
+    HANDLE hProcess = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, dwPid);
+    if (!hProcess)
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    bAlive = ProcessStart(hProcess) == start;
+    CloseHandle(hProcess);
+    return bAlive;
+}
+
+// After a wait that timed out: takes the lock over when its holder has gone,
+// as a mutex is abandoned. The holder's thread id decides between waiters.
+// A holder that died between taking the word and signing it leaves none;
+// after two seconds of that it counts as gone too.
+bool TakeFromTheGone(SharedLock& l, int nIdleWaits)
+{
+    const DWORD dwTid = l.dwOwnerTid;
+    if (dwTid ? OwnerAlive(dwTid, l.dwOwnerPid, l.ownerStart) : nIdleWaits < 20)
+        return false;
+    if (static_cast<DWORD>(InterlockedCompareExchange(reinterpret_cast<volatile LONG*>(&l.dwOwnerTid),
+                                                      static_cast<LONG>(GetCurrentThreadId()),
+                                                      static_cast<LONG>(dwTid))) != dwTid)
+        return false;   // another waiter took it first, or it changed hands
+    InterlockedExchange(&l.state, 2);
+    return true;
+}
+
+void WaitForLock(SharedLock& l)
+{
+    for (int nIdleWaits = 0;;) {
+        // The holder is usually about to let go: a short spin before sleeping.
+        for (int i = 0; i < 200; ++i) {
+            if (l.state == 0 && InterlockedCompareExchange(&l.state, 2, 0) == 0)
+                return;
+            YieldProcessor();
+        }
+        if (InterlockedExchange(&l.state, 2) == 0)
+            return;
+        if (WaitForSingleObject(g_hLockWake, 100) != WAIT_TIMEOUT)
+            nIdleWaits = 0;
+        else if (TakeFromTheGone(l, ++nIdleWaits))
+            return;
+    }
+}
+
+}  // namespace
+
+// Recursive for a thread, whichever copy of the library it comes through:
+// driver methods nest the lock (a write posts its event inside it). Only the
+// owner ever finds its own id in the block, so any thread may read it.
 void Lock()
 {
+    SharedLock* p = LockBlock();
+    if (!p)
+        return;
     const DWORD dwSelf = GetCurrentThreadId();
-    if (g_dwLockOwner.load(std::memory_order_relaxed) == dwSelf) {
-        ++g_nLockDepth;
+    if (p->dwOwnerTid == dwSelf) {
+        ++p->nDepth;
         return;
     }
-    HANDLE h = g_hMutex.load();
-    if (!h) {
-        Open();
-        h = g_hMutex.load();
-    }
-    if (h) {
-        WaitForSingleObject(h, INFINITE);
-        g_dwLockOwner.store(dwSelf, std::memory_order_relaxed);
-        g_nLockDepth = 1;
-    }
+    if (InterlockedCompareExchange(&p->state, 1, 0) != 0)
+        WaitForLock(*p);
+    p->dwOwnerTid = dwSelf;
+    p->dwOwnerPid = GetCurrentProcessId();
+    p->ownerStart = g_ownStart;
+    p->nDepth = 1;
 }
 
 void Unlock()
 {
-    if (g_dwLockOwner.load(std::memory_order_relaxed) != GetCurrentThreadId() || --g_nLockDepth > 0)
+    SharedLock* p = g_pLock;
+    if (!p || p->dwOwnerTid != GetCurrentThreadId() || --p->nDepth > 0)
         return;
-    g_dwLockOwner.store(0, std::memory_order_relaxed);
-    if (HANDLE h = g_hMutex.load())
-        ReleaseMutex(h);
+    p->dwOwnerPid = 0;
+    p->ownerStart = 0;
+    p->dwOwnerTid = 0;
+    if (InterlockedExchange(&p->state, 0) == 2)
+        SetEvent(g_hLockWake);
 }
 
 void Reset(bool bEmpty)

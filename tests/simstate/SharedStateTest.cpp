@@ -211,6 +211,37 @@ TEST(Child, DISABLED_DiesWithAReader)
     ExitProcess(0);
 }
 
+// Run as a child: takes the shared lock and dies holding it.
+TEST(Child, DISABLED_DiesHoldingTheLock)
+{
+    kvsim::Lock();
+    ExitProcess(0);
+}
+
+// As a mutex is abandoned: a holder gone, thread or process, gives the lock
+// up to the next waiter, which then finds the state as it was left.
+TEST_F(SharedStateTest, ALockWhoseHolderIsGoneIsTakenOver)
+{
+    HANDLE hThread = CreateThread(nullptr, 0, [](void*) -> DWORD {
+        kvsim::Lock();
+        return 0;
+    }, nullptr, 0, nullptr);
+    ASSERT_NE(hThread, nullptr);
+    WaitForSingleObject(hThread, INFINITE);
+    CloseHandle(hThread);
+    const ULONGLONG t0 = GetTickCount64();
+    { StateLock s; EXPECT_TRUE(s->dwMagic != 0); }
+    EXPECT_LT(GetTickCount64() - t0, 2000u) << "a thread's";
+
+    HANDLE hChild = simtest::Start(simtest::SelfCommand(std::wstring(kChildArgs) + L"Child.DISABLED_DiesHoldingTheLock"),
+                                   simtest::kInstance);
+    ASSERT_NE(hChild, nullptr);
+    ASSERT_EQ(simtest::Finish(hChild), 0);
+    const ULONGLONG t1 = GetTickCount64();
+    { StateLock s; EXPECT_TRUE(s->dwMagic != 0); }
+    EXPECT_LT(GetTickCount64() - t1, 2000u) << "a process's";
+}
+
 int ReadersOf(DWORD dwPid)
 {
     StateLock s;
