@@ -359,11 +359,20 @@ protected:
         } else {
             what << L"click " << nID;
             m_lastAction = what.str();
+            // A click chooses a radio button and turns a check box over,
+            // though the page may show it only once the driver has answered.
+            const LONG type = GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK;
+            const bool bRadio = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+            const std::wstring set = bRadio || ValueOf(h) == L"clear" ? L"checked" : L"clear";
             Ask(h, BM_CLICK);
+            for (int nMoved : MovedBy(nID))
+                m_model.values.erase({nPage, nMoved});
+            m_model.values[{nPage, nID}] = set;
+            return;
         }
         for (int nMoved : MovedBy(nID))
             m_model.values.erase({nPage, nMoved});
-        // What the user sees on the control they just used is what they set.
+        // What the user sees on the slider or list they just used is what they set.
         m_model.values[{nPage, nID}] = ValueOf(h);
     }
 
