@@ -466,7 +466,7 @@ HBRUSH OnCtlColor(UINT uMsg, HDC hdc, HWND hControl, const CSkin& skin)
 
 int SkinDialog(HWND hDlg, CSkin& skin, INT_PTR hOwner, std::vector<HWND>& added)
 {
-    // Without a way to find a window's skin, a second skin would stack a second subclass.
+    // Subclassing is for the window's own thread.
     if (!IsWindow(hDlg) || GetWindowThreadProcessId(hDlg, nullptr) != GetCurrentThreadId())
         return 0;
     if (!g_uUnskinMessage)

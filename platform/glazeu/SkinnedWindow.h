@@ -1,7 +1,8 @@
 // Putting a skin on a dialog and taking it off again, by subclassing its
 // windows. A skinned window's state is kept by handle and is dropped at
-// WM_NCDESTROY or when its instance gives it back. Skinning changes how windows look, never what they do: no size,
-// position or style changes, and every message still reaches the window.
+// WM_NCDESTROY or when its instance gives it back. Skinning changes how
+// windows look, never what they do: no size, position or style changes, and
+// every message still reaches the window.
 #pragma once
 
 #include <windows.h>

@@ -30,8 +30,8 @@ SharedState* g_pState = nullptr;
 // interlocked instruction when free. A waiter sleeps on an event the holder
 // sets as it lets go. The mapping lives only as long as some process has it
 // open, so a lock held by a process that is gone cannot outlast a restart;
-// while it lasts, a holder's death is found by its process, and the lock
-// taken from it, as the mutex's abandonment did.
+// while it lasts, a holder whose thread or process is gone gives it up to
+// the next waiter, as an abandoned mutex did.
 struct SharedLock {
     LONG state;           // 0 free, 1 held, 2 held and someone may be waiting
     DWORD dwOwnerTid;     // the holder's thread (unique machine-wide); 0 while it changes hands

@@ -7,7 +7,6 @@
 #include "UiHarness.h"
 
 #include "KVEffRsc_ids.h"
-#include "SimState.h"
 #include "ui/ChildDlgEQ.h"
 #include "ui/ChildDlgEnhancement.h"
 #include "ui/ChildDlgQfx.h"
@@ -19,7 +18,6 @@
 #include <cstdio>
 #include <map>
 #include <random>
-#include <set>
 #include <sstream>
 
 namespace uitest {
@@ -180,8 +178,11 @@ public:
             }, reinterpret_cast<LPARAM>(&find));
             m_hWnd = find.h;
         }
+        if (!m_hWnd)
+            return false;
+        const auto controls = Controls();
         PageView view;
-        return m_hWnd && ControlsUnder(m_hWnd).count(IDC_BTN_MASTER_ON) == 2 && ShownPage(ControlsUnder(m_hWnd), &view) >= 0;
+        return controls.count(IDC_BTN_MASTER_ON) == 2 && ShownPage(controls, &view) >= 0;
     }
     int Index() const { return m_nIndex; }
     std::multimap<int, HWND> Controls() const { return ControlsUnder(m_hWnd); }
@@ -338,6 +339,7 @@ protected:
         const int nID = usable[std::uniform_int_distribution<size_t>(0, usable.size() - 1)(rng)];
         HWND h = host.Find(nID, true);
         HWND hPage = GetParent(h);
+        std::wstring set;  // what a click sets; a slider or a list is read back
         if (HasClass(h, TRACKBAR_CLASSW)) {
             const int nMin = static_cast<int>(Ask(h, TBM_GETRANGEMIN)), nMax = static_cast<int>(Ask(h, TBM_GETRANGEMAX));
             const int nPos = std::uniform_int_distribution<int>(nMin, std::max(nMin, nMax))(rng);
@@ -363,17 +365,13 @@ protected:
             // though the page may show it only once the driver has answered.
             const LONG type = GetWindowLongW(h, GWL_STYLE) & BS_TYPEMASK;
             const bool bRadio = type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
-            const std::wstring set = bRadio || ValueOf(h) == L"clear" ? L"checked" : L"clear";
+            set = bRadio || ValueOf(h) == L"clear" ? L"checked" : L"clear";
             Ask(h, BM_CLICK);
-            for (int nMoved : MovedBy(nID))
-                m_model.values.erase({nPage, nMoved});
-            m_model.values[{nPage, nID}] = set;
-            return;
         }
         for (int nMoved : MovedBy(nID))
             m_model.values.erase({nPage, nMoved});
-        // What the user sees on the slider or list they just used is what they set.
-        m_model.values[{nPage, nID}] = ValueOf(h);
+        // A slider or a list shows at once what the user set on it.
+        m_model.values[{nPage, nID}] = set.empty() ? ValueOf(h) : set;
     }
 
     // The peer's user switches the master from the maker's other program.
